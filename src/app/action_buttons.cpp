@@ -1,0 +1,41 @@
+#include "app/action_buttons.h"
+
+#include <QPushButton>
+
+namespace {
+
+enum State : char { Off, On, Keep };
+
+struct Row
+{
+    ActionEvent event;
+    State states[4]; // 校正, SaveJPG, 校正点, Command1, applied in this order
+};
+
+constexpr Row table[] = {
+    {ActionEvent::PassStarted, {Off, Off, Off, Off}},
+    {ActionEvent::PassRefused, {On, Keep, Keep, Keep}},
+    {ActionEvent::PassCompleted, {On, On, On, On}},
+    {ActionEvent::PassStopped, {On, On, On, On}},
+    {ActionEvent::SavePressed, {Keep, Off, Keep, Keep}},
+    {ActionEvent::ReloadPressed, {On, On, On, On}},
+};
+
+} // namespace
+
+ActionButtons::ActionButtons(QPushButton *correct, QPushButton *save, QPushButton *reload,
+                             QPushButton *help)
+    : buttons_{correct, save, reload, help}
+{}
+
+void ActionButtons::apply(ActionEvent event)
+{
+    for (const Row &row : table) {
+        if (row.event != event)
+            continue;
+        for (int i = 0; i < 4; ++i) {
+            if (row.states[i] != Keep)
+                buttons_[i]->setEnabled(row.states[i] == On);
+        }
+    }
+}

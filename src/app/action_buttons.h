@@ -1,0 +1,25 @@
+#pragma once
+
+class QPushButton;
+
+// What can happen to the four action buttons.
+enum class ActionEvent {
+    PassStarted,
+    PassRefused,
+    PassCompleted,
+    PassStopped, // stopped early by a close, an exit or a new target
+    SavePressed,
+    ReloadPressed,
+};
+
+// The one place that knows which of 校正, SaveJPG, 校正点 and Command1 each event
+// enables or disables. Every other control is never disabled.
+class ActionButtons
+{
+public:
+    ActionButtons(QPushButton *correct, QPushButton *save, QPushButton *reload, QPushButton *help);
+    void apply(ActionEvent event);
+
+private:
+    QPushButton *buttons_[4];
+};

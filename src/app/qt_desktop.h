@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/desktop.h"
+
+class QFileDialog;
+
+// The real desktop: Qt's own dialogs and message boxes.
+class QtDesktop final : public Desktop
+{
+public:
+    QString openFile(QWidget *parent, const OpenDialogRequest &request) override;
+    void message(QWidget *parent, const QString &title, const QString &text) override;
+    void beep() override;
+
+    // Builds the dialog openFile() shows; separate so that its settings can be checked.
+    static QFileDialog *makeOpenDialog(QWidget *parent, const OpenDialogRequest &request);
+};
