@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRgb>
+#include <QtGlobal>
+
+// A colour word holds red + 256 * green + 65536 * blue, red in the low byte. Qt's QRgb keeps
+// blue in the low byte, so pixels cross between the two only through the functions below.
+using ColourWord = qint32;
+
+struct Channels
+{
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+
+    friend bool operator==(const Channels &, const Channels &) = default;
+};
+
+ColourWord colourWordFromRgb(QRgb rgb);
+
+// Only the three low bytes of the word count; the result is opaque.
+QRgb rgbFromColourWord(ColourWord word);
+
+// For words 0..16777215 these are the three bytes. Other words follow the same arithmetic,
+// so a negative word gives a negative red and green rather than wrapped bytes.
+Channels splitColour(ColourWord word);

@@ -1,0 +1,61 @@
+#include "output/preview.h"
+
+#include "output/jpeg_writer.h"
+#include "photo/photo_loader.h"
+
+#include <QFile>
+
+#include <cmath>
+
+QSizeF previewFrameSize(QSizeF outer)
+{
+    const double outerWidth = outer.width();
+    const double outerHeight = outer.height();
+    double width = outerWidth;
+    double height = outerHeight;
+    if (outerWidth > kPreviewMaxWidth) {
+        width = kPreviewMaxWidth;
+        height = outerHeight / outerWidth * kPreviewMaxWidth;
+    }
+    if (height > kPreviewMaxHeight) {
+        height = kPreviewMaxHeight;
+        width = outerWidth / outerHeight * kPreviewMaxHeight;
+    }
+    return {width, height};
+}
+
+QSize roundedFrameSize(QSizeF frame)
+{
+    return {int(std::lrint(frame.width())), int(std::lrint(frame.height()))};
+}
+
+double previewCaptionLeft(double frameWidth)
+{
+    return (frameWidth - kPreviewCaptionWidth) / 2;
+}
+
+QImage decodePreview(const QByteArray &data, QSize frame)
+{
+    return decodeJpeg(data, frame);
+}
+
+QImage decodePreviewFile(const QString &path, QSize frame)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return decodePreview(file.readAll(), frame);
+}
+
+QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
+{
+    const QByteArray jpeg = encodeJpeg(target, kJpegQuality);
+    if (jpeg.isEmpty())
+        return {};
+    // The file is only a by-product nobody else reads, so a plain write (no atomic replace,
+    // no sync) will do, and decoding the bytes in hand gives the very picture it holds.
+    QFile file(tempPath);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) != jpeg.size())
+        file.remove();
+    return decodePreview(jpeg, frame);
+}

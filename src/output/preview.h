@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+
+// The preview frame never exceeds this, in window pixels.
+inline constexpr double kPreviewMaxWidth = 845;
+inline constexpr double kPreviewMaxHeight = 560;
+inline constexpr double kPreviewCaptionWidth = 97;
+
+// Frame size for a target box of the given outer size: the width limit first, then the height
+// limit, each keeping the box's proportions (divide first, then multiply; no rounding).
+QSizeF previewFrameSize(QSizeF outer);
+
+// A frame size in whole pixels, halves to even.
+QSize roundedFrameSize(QSizeF frame);
+
+// Left of the caption centred in a frame of this width, unrounded.
+double previewCaptionLeft(double frameWidth);
+
+// Preview JPEG data as RGB32 at about the frame's size: the smallest DCT scale that still
+// covers the frame, never enlarged. Null if it is not a JPEG this program could have written.
+QImage decodePreview(const QByteArray &data, QSize frame);
+QImage decodePreviewFile(const QString &path, QSize frame);
+
+// The target as it will look saved: encoded at kJpegQuality, written to tempPath and decoded
+// for the frame. If the file cannot be written the preview still comes from the same bytes.
+QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame);
