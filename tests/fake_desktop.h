@@ -12,8 +12,7 @@ class FakeDesktop final : public Desktop
 public:
     struct Message
     {
-        QString title;
-        QString text;
+        QString title, text;
     };
 
     QString openFile(QWidget *, const OpenDialogRequest &request) override
@@ -24,8 +23,6 @@ public:
     void message(QWidget *, const QString &title, const QString &text) override
     {
         messages.append({title, text});
-        if (onMessage)
-            onMessage();
     }
     void beep() override { ++beeps; }
 
@@ -33,5 +30,4 @@ public:
     QList<OpenDialogRequest> requests;
     QList<Message> messages;
     int beeps = 0;
-    void (*onMessage)() = nullptr;
 };

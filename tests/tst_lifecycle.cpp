@@ -1,6 +1,5 @@
 #include "app/lifecycle.h"
-#include "fake_desktop.h"
-#include "test_support.h"
+#include "window_fixture.h"
 
 #include <QCoreApplication>
 #include <QDir>

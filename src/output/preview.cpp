@@ -39,14 +39,6 @@ QImage decodePreview(const QByteArray &data, QSize frame)
     return decodeJpeg(data, frame);
 }
 
-QImage decodePreviewFile(const QString &path, QSize frame)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return decodePreview(file.readAll(), frame);
-}
-
 QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
 {
     const QByteArray jpeg = encodeJpeg(target, kJpegQuality);

@@ -1,0 +1,262 @@
+#include "app/application.h"
+#include "app/lifecycle.h"
+#include "app/preview_image.h"
+#include "window_fixture.h"
+
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+// Picking colours and running the correction pass, through the window's controls.
+class TestPassWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(f_.open()); }
+    void cleanup() { f_.close(); }
+    void referencePicks();
+    void targetPick_data();
+    void targetPick();
+    void passRecolours_data();
+    void passRecolours();
+    void passesCompoundUntilReload();
+    void gainAboveLimitIsRefused();
+    void progressStepsToHundred_data();
+    void progressStepsToHundred();
+    void passStopsForNewTargetCloseAndExit_data();
+    void passStopsForNewTargetCloseAndExit();
+
+private:
+    // Imports a target of `colour` with `pick` at its top-left pixel, types the reference
+    // boxes, and picks that pixel.
+    void prepare(QSize size, QColor colour, QColor pick, const QStringList &reference)
+    {
+        QImage image = f_.filled(size, colour);
+        image.setPixelColor(0, 0, pick);
+        f_.importVia("导入客体", f_.writePhoto(u"target.bmp"_s, image));
+        for (int i = 0; i < 3; ++i)
+            f_.box(std::array{"主红", "主绿", "主蓝"}[i])->setText(reference.value(i));
+        f_.clickAt(f_.photo("SaveForm"), {0, 0});
+    }
+    QColor targetPixel(int x, int y) const
+    {
+        return f_.photo("SaveForm")->image().pixelColor(x, y);
+    }
+    WindowFixture f_;
+};
+
+void TestPassWindow::referencePicks()
+{
+    QImage image = f_.filled({40, 30}, Qt::white);
+    image.setPixel(12, 7, qRgb(203, 150, 99));
+    f_.importVia("导入主体", f_.writePhoto(u"r.bmp"_s, image));
+    PhotoBox *photo = f_.photo("取样图片");
+    f_.clickAt(photo, {12, 7});
+    QCOMPARE(f_.box("Text1")->text(), u"鼠标 X=12  Y=7"_s);
+    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"203"_s, u"150"_s, u"99"_s}));
+    // Over the border, outside the image, the probe keeps its colour.
+    QTest::mouseMove(photo, QPoint(42, 32) + photo->contentsRect().topLeft());
+    emit photo->clicked();
+    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"203"_s, u"150"_s, u"99"_s}));
+
+    // From the photo onto a swatch: the swatch's colour, and no readout changes.
+    PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(2);
+    const QColor expected = swatch->image().pixelColor(10, 20);
+    const QString readout = f_.box("Text1")->text();
+    f_.clickAt(swatch, {10, 20});
+    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}),
+             QStringList({QString::number(expected.red()), QString::number(expected.green()),
+                          QString::number(expected.blue())}));
+    QCOMPARE(f_.box("Text1")->text(), readout);
+    QVERIFY(f_.box("Text2")->text().isEmpty());
+}
+
+void TestPassWindow::targetPick_data()
+{
+    QTest::addColumn<QStringList>("reference");
+    QTest::addColumn<QColor>("pixel");
+    QTest::addColumn<QStringList>("boxes"); // 客红 客绿 客蓝 红 绿 蓝 afterwards
+    QTest::addColumn<QString>("message");
+    const QStringList untouched(6, QString());
+    const QString needReference = u"提示|请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s;
+    QTest::newRow("picked") << QStringList{u"220"_s, u"180"_s, u"160"_s} << QColor(200, 150, 170)
+                            << QStringList{u"200"_s, u"150"_s, u"170"_s, u"20"_s, u"30"_s, u"-10"_s}
+                            << QString();
+    QTest::newRow("one non-zero") << QStringList{u"0"_s, u"0"_s, u"5"_s} << QColor(1, 2, 3)
+                                  << QStringList{u"1"_s, u"2"_s, u"3"_s, u"-1"_s, u"-2"_s, u"2"_s}
+                                  << QString();
+    QTest::newRow("zeros") << QStringList{u"0"_s, u"0"_s, u"0"_s} << QColor(1, 2, 3) << untouched
+                           << needReference;
+    QTest::newRow("empty") << QStringList() << QColor(1, 2, 3) << untouched << needReference;
+    QTest::newRow("text beside a number")
+        << QStringList{u"220"_s, QString(), u"16o"_s} << QColor(1, 2, 3) << untouched
+        << u"提示|颜色数值无效！请重新选点！"_s;
+}
+
+void TestPassWindow::targetPick()
+{
+    QFETCH(QStringList, reference);
+    QFETCH(QColor, pixel);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, message);
+    prepare({10, 10}, Qt::gray, pixel, reference);
+    QCOMPARE(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), boxes);
+    QCOMPARE(f_.messageTexts(), message.isEmpty() ? QStringList() : QStringList(message));
+    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+}
+
+void TestPassWindow::passRecolours_data()
+{
+    QTest::addColumn<QStringList>("reference");
+    QTest::addColumn<QColor>("picked");
+    QTest::addColumn<QColor>("before");
+    QTest::addColumn<QColor>("after");
+    QTest::newRow("0.1 0.2 -0.0588")
+        << QStringList{u"220"_s, u"180"_s, u"160"_s} << QColor(200, 150, 170)
+        << QColor(100, 100, 100) << QColor(110, 120, 94);
+    // 150/124 in double, then float: 155 gives 187.4999990, not 188.
+    QTest::newRow("rounded once") << QStringList{u"150"_s, u"150"_s, u"150"_s}
+                                  << QColor(124, 124, 124) << QColor(155, 155, 155)
+                                  << QColor(187, 187, 187);
+    QTest::newRow("clamp, zero") << QStringList{u"255"_s, u"0"_s, u"100"_s} << QColor(100, 100, 100)
+                                 << QColor(200, 50, 7) << QColor(255, 0, 7);
+    QTest::newRow("gain 200") << QStringList{u"201"_s, u"1"_s, u"1"_s} << QColor(1, 1, 1)
+                              << QColor(1, 1, 2) << QColor(201, 1, 2);
+    // A target channel of 0: 0/0 keeps the channel, a negative reference zeroes it.
+    QTest::newRow("target 0") << QStringList{u"0"_s, u"-5"_s, u"110"_s} << QColor(0, 0, 100)
+                              << QColor(50, 60, 100) << QColor(50, 0, 110);
+}
+
+void TestPassWindow::passRecolours()
+{
+    QFETCH(QStringList, reference);
+    QFETCH(QColor, picked);
+    QFETCH(QColor, before);
+    QFETCH(QColor, after);
+    prepare({6, 5}, before, picked, reference);
+    f_.press("校正");
+    QVERIFY(f_.desktop.messages.isEmpty());
+    QCOMPARE(targetPixel(5, 4), after);
+    QCOMPARE(targetPixel(2, 1), after);
+    QCOMPARE(f_.desktop.beeps, 1);
+    QCOMPARE(f_.enabledStates(), u"1111"_s);
+    const QImage &preview = named<PreviewImage>(f_.form.get(), "YuLan")->image();
+    QVERIFY(qAbs(preview.pixelColor(preview.width() - 1, 0).red() - after.red()) <= 8);
+}
+
+void TestPassWindow::passesCompoundUntilReload()
+{
+    prepare({4, 3}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
+    f_.photo("SaveForm")->image().setPixel(3, 2, qRgb(40, 50, 60));
+    f_.press("校正");
+    f_.press("校正");
+    QCOMPARE(targetPixel(1, 1), QColor(121, 144, 88));
+    QCOMPARE(f_.desktop.beeps, 2);
+    // The probe holds the last pixel the pass read, before its correction.
+    emit f_.photo("SaveForm")->clicked();
+    QCOMPARE(f_.texts({"客红", "客绿", "客蓝"}), QStringList({u"44"_s, u"60"_s, u"56"_s}));
+    f_.press("校正点");
+    QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
+    QCOMPARE(f_.enabledStates(), u"1111"_s);
+}
+
+void TestPassWindow::gainAboveLimitIsRefused()
+{
+    // 202 / 1 - 1 = 201; a target channel of 0 is an infinite gain, refused alike.
+    for (const QColor picked : {QColor(1, 1, 1), QColor(0, 1, 1)}) {
+        f_.desktop.messages.clear();
+        prepare({6, 5}, QColor(1, 1, 1), picked, {u"202"_s, u"1"_s, u"1"_s});
+        f_.press("校正");
+        QCOMPARE(f_.texts({"红", "绿", "蓝"}), QStringList(3, u"0"_s));
+        QCOMPARE(f_.enabledStates(), u"1000"_s);
+        QCOMPARE(targetPixel(3, 3), QColor(1, 1, 1));
+        f_.press("校正"); // nothing left to correct: the gate speaks
+        QCOMPARE(f_.messageTexts(),
+                 QStringList({u"提示|需校正色差过大！请重新选点！"_s,
+                              u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s}));
+        QCOMPARE(f_.enabledStates(), u"1000"_s);
+        QCOMPARE(f_.desktop.beeps, 0);
+        f_.press("校正点");
+    }
+}
+
+void TestPassWindow::progressStepsToHundred_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::newRow("101 rows") << 101;
+    QTest::newRow("1 row") << 1;
+}
+
+void TestPassWindow::progressStepsToHundred()
+{
+    QFETCH(int, height);
+    prepare({3, height}, QColor(100, 100, 100), QColor(200, 150, 170),
+            {u"220"_s, u"180"_s, u"160"_s});
+    auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+    QList<int> rows;
+    QStringList texts;
+    connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
+        rows << v;
+        QCOMPARE(f_.enabledStates(), u"0000"_s); // the action buttons wait for the pass
+    });
+    connect(f_.box("Text2"), &QLineEdit::textChanged, this, [&](const QString &t) { texts << t; });
+    f_.press("校正");
+    QCOMPARE(bar->maximum(), height - 1);
+    QCOMPARE(texts.last(), u"已完成_100%"_s);
+    if (height > 1) {
+        QCOMPARE(rows.size(), height - 1); // 1, 2, ... after the 0 it starts at
+        QCOMPARE(rows.last(), height - 1);
+        QCOMPARE(texts.first(), u"已完成_0%"_s);
+        // Row 29 of 100 shows 28: 29 / 100 * 100 falls just below 29 in double.
+        QVERIFY(texts.contains(u"已完成_28%"_s) && !texts.contains(u"已完成_29%"_s));
+    }
+}
+
+void TestPassWindow::passStopsForNewTargetCloseAndExit_data()
+{
+    QTest::addColumn<QByteArray>("action");
+    QTest::newRow("new target") << QByteArray("导入客体");
+    QTest::newRow("close") << QByteArray("close");
+    QTest::newRow("exit") << QByteArray("退出");
+}
+
+void TestPassWindow::passStopsForNewTargetCloseAndExit()
+{
+    QFETCH(QByteArray, action);
+    prepare({5, 200}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
+    const QString fresh = f_.writePhoto(u"fresh.bmp"_s, f_.filled({7, 9}, QColor(100, 100, 100)));
+    QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+    auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+    connect(bar, &QProgressBar::valueChanged, this, [&](int row) { // between two rows
+        if (row == 50 && action == "close")
+            f_.form->close();
+        else if (row == 50)
+            f_.importVia(action, fresh);
+    });
+    f_.press("校正");
+    QCOMPARE(bar->value(), 50);
+    QCOMPARE(f_.desktop.beeps, 0);
+    QCOMPARE(f_.enabledStates(), u"1111"_s);
+    QCOMPARE(exit.size(), action == "退出" ? 1 : 0);
+    if (action == "导入客体") { // the new photo stays untouched
+        QCOMPARE(f_.photo("SaveForm")->image(), f_.filled({7, 9}, QColor(100, 100, 100)));
+        QVERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+    } else {
+        QCOMPARE(targetPixel(4, 50), QColor(110, 120, 94));
+        QCOMPARE(targetPixel(0, 51), QColor(100, 100, 100));
+        QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    configureApplication(app);
+    TestPassWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pass_window.moc"

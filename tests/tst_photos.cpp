@@ -1,0 +1,231 @@
+#include "app/application.h"
+#include "app/lifecycle.h"
+#include "app/preview_image.h"
+#include "app/qt_desktop.h"
+#include "photo/photo_loader.h"
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+// Photos in and out through the window: import, drag, preview, save and reload.
+class TestPhotos : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(f_.open()); }
+    void cleanup() { f_.close(); }
+    void importCentresPhoto_data();
+    void importCentresPhoto();
+    void openDialogFiltersWhateverTheCase();
+    void cancelOrUnreadableChangesNothing_data();
+    void cancelOrUnreadableChangesNothing();
+    void dragMovesByPointerTravelThenClicks();
+    void previewFollowsTargetAndToggles();
+    void saveThenReloadShowsSavedJpeg();
+    void failedSaveAndReloadChangeNothing();
+
+private:
+    const QImage &preview() const { return named<PreviewImage>(f_.form.get(), "YuLan")->image(); }
+    WindowFixture f_;
+};
+
+void TestPhotos::importCentresPhoto_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("origin");
+    QTest::newRow("300x200") << QByteArray("导入主体") << QSize(300, 200) << QPoint(55, 155);
+    QTest::newRow("301x201") << QByteArray("导入客体") << QSize(301, 201) << QPoint(55, 155);
+    QTest::newRow("1000x800") << QByteArray("导入客体") << QSize(1000, 800) << QPoint(-295, -145);
+}
+
+void TestPhotos::importCentresPhoto()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, origin);
+    f_.importVia(button, f_.writePhoto(u"p.bmp"_s, f_.filled(size, QColor(10, 20, 30))));
+    const bool target = button == "导入客体";
+    PhotoBox *box = f_.photo(target ? "SaveForm" : "取样图片");
+    QCOMPARE(box->geometry(), QRect(origin, size + QSize(4, 4)));
+    QCOMPARE(box->image().pixel(size.width() - 1, 0), qRgb(10, 20, 30));
+    QCOMPARE(preview().isNull(), !target); // only a target makes a preview
+    QCOMPARE(QFileInfo::exists(Lifecycle::temporaryPreviewPath()), target);
+}
+
+void TestPhotos::openDialogFiltersWhateverTheCase()
+{
+    f_.importVia("导入主体", QString());
+    const OpenDialogRequest r = f_.desktop.requests.value(0);
+    QCOMPARE(r.filters, QStringList({u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s,
+                                     u"ICO图像(*.ico)"_s}));
+    QCOMPARE(r.selectedFilter, 1);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QCOMPARE(r.folder, QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
+
+    // The real dialog shows "*.BMP" files in any case, and only those.
+    for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg"})
+        f_.writePhoto(QString::fromLatin1(name), f_.filled({4, 4}, Qt::red));
+    const OpenDialogRequest request{r.filters, 0, f_.files->path()};
+    std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
+    QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    auto *model = dialog->findChild<QFileSystemModel *>();
+    auto shown = [&] {
+        QStringList names;
+        const QModelIndex folder = model->index(f_.files->path());
+        for (int i = 0; i < model->rowCount(folder); ++i)
+            names << model->index(i, 0, folder).data().toString();
+        names.sort();
+        return names;
+    };
+    QTRY_COMPARE(shown(), QStringList({u"UPPER.BMP"_s, u"lower.bmp"_s}));
+}
+
+void TestPhotos::cancelOrUnreadableChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<bool>("cancel");
+    for (const char *button : {"导入主体", "导入客体"}) {
+        QTest::addRow("%s cancelled", button) << QByteArray(button) << true;
+        QTest::addRow("%s unreadable", button) << QByteArray(button) << false;
+    }
+}
+
+void TestPhotos::cancelOrUnreadableChangesNothing()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(bool, cancel);
+    const QString good = f_.writePhoto(u"good.bmp"_s, f_.filled({50, 40}, QColor(1, 2, 3)));
+    f_.importVia("导入主体", good);
+    f_.importVia("导入客体", good);
+    const QImage before = preview();
+    const QString broken = f_.files->filePath(u"broken.jpg"_s);
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\xff\xd8 not a picture") > 0);
+    file.close();
+
+    f_.importVia(button, cancel ? QString() : broken);
+    for (const char *name : {"取样图片", "SaveForm"}) {
+        QCOMPARE(f_.photo(name)->image().size(), QSize(50, 40));
+        QCOMPARE(f_.photo(name)->pos(), QPoint(180, 235));
+    }
+    QCOMPARE(preview(), before);
+    QCOMPARE(f_.messageTexts(),
+             cancel ? QStringList() : QStringList(u"提示|无法打开该图片文件！"_s));
+    // The remembered target is still the good file: a save goes there.
+    f_.press("SaveJPG");
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.read(16) == "\xff\xd8 not a picture");
+    QFile saved(good);
+    QVERIFY(saved.open(QIODevice::ReadOnly) && saved.read(2) == "\xff\xd8");
+}
+
+void TestPhotos::dragMovesByPointerTravelThenClicks()
+{
+    QImage image = f_.filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)
+    image.setPixel(60, 30, qRgb(9, 8, 7));
+    const QString path = f_.writePhoto(u"r.bmp"_s, image);
+    f_.importVia("导入主体", path);
+    f_.importVia("导入客体", path);
+    PhotoBox *reference = f_.photo("取样图片");
+    PhotoBox *target = f_.photo("SaveForm");
+    const QPoint inset = reference->contentsRect().topLeft();
+
+    // Nothing pressed yet: the anchor is all zero.
+    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(7, 9) + inset);
+    QCOMPARE(target->pos(), QPoint(7, 9));
+
+    QTest::mousePress(reference, Qt::LeftButton, {}, QPoint(10, 10) + inset);
+    QTest::mouseMove(reference, QPoint(60, 30) + inset);
+    QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 30) + inset);
+    QCOMPARE(reference->pos(), QPoint(55, 28));
+    // The click that follows the release picked the pixel under the pointer.
+    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"9"_s, u"8"_s, u"7"_s}));
+
+    // The anchor is shared: a release on the other photo moves it by the same rule.
+    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 15) + inset);
+    QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 5));
+}
+
+void TestPhotos::previewFollowsTargetAndToggles()
+{
+    f_.importVia("导入客体",
+                 f_.writePhoto(u"t.bmp"_s, f_.filled({636, 476}, QColor(200, 120, 40))));
+    auto *frame = named<QFrame>(f_.form.get(), "Picture4");
+    QCOMPARE(frame->size(), QSize(640, 480));
+    QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
+    QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x() - frame->frameWidth(), 272); // 271.5
+    const QColor middle = preview().pixelColor(preview().rect().center());
+    QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
+    f_.importVia("导入客体", f_.writePhoto(u"w.bmp"_s, f_.filled({1996, 596}, Qt::gray)));
+    QCOMPARE(frame->size(), QSize(845, 254)); // 845 x 253.5: the width limit alone
+
+    auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
+    QVERIFY(!frame->isVisible());
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(frame->isVisible());
+    QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
+    QVERIFY(!frame->isVisible());
+    QVERIFY(!toggle->isChecked());
+}
+
+void TestPhotos::saveThenReloadShowsSavedJpeg()
+{
+    QImage original(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            original.setPixel(x, y, qRgb(x * 4, y * 5, 128));
+    const QString path = f_.writePhoto(u"keep-name.bmp"_s, original);
+    f_.importVia("导入客体", path);
+    f_.press("SaveJPG");
+    QVERIFY(f_.desktop.messages.isEmpty());
+    QCOMPARE(f_.enabledStates(), u"1011"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.read(2) == "\xff\xd8");
+    QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
+
+    PhotoBox *target = f_.photo("SaveForm");
+    target->move(33, 44);
+    f_.press("校正点");
+    QCOMPARE(target->image(), loadPhoto(path).image);
+    QVERIFY(target->image() != original);
+    QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
+    QCOMPARE(f_.enabledStates(), u"1111"_s);
+}
+
+void TestPhotos::failedSaveAndReloadChangeNothing()
+{
+    f_.press("SaveJPG"); // nothing imported: nowhere to save
+    f_.press("校正点");  // nothing imported: only the buttons come back
+    QCOMPARE(f_.enabledStates(), u"1111"_s);
+    QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+
+    // The target's file becomes a folder: the save fails (for root too) and leaves it.
+    const QString path = f_.writePhoto(u"t.bmp"_s, f_.filled({8, 8}, Qt::blue));
+    f_.importVia("导入客体", path);
+    QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+    f_.press("SaveJPG");
+    QVERIFY(QFileInfo(path).isDir());
+    f_.press("校正点");
+    QCOMPARE(f_.photo("SaveForm")->image(), f_.filled({8, 8}, Qt::blue));
+    QCOMPARE(f_.enabledStates(), u"1011"_s);
+    QCOMPARE(f_.messageTexts(), QStringList({u"Orvane|保存失败"_s, u"Orvane|保存失败"_s,
+                                             u"提示|无法打开该图片文件！"_s}));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    configureApplication(app);
+    TestPhotos test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_photos.moc"

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "app/main_form.h"
+#include "fake_desktop.h"
+#include "photo/photo_box.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Points the per-user runtime folder at a private temporary folder for its lifetime, so
+// tests never meet a real instance's lock or preview file.
+class IsolatedRuntime
+{
+public:
+    IsolatedRuntime() { qputenv("XDG_RUNTIME_DIR", dir_.path().toLocal8Bit()); }
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+template <typename T> T *named(const QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QString::fromUtf8(name));
+}
+
+// A shown main window with a fake desktop, a private runtime folder and a folder for the
+// photos a test makes; all fresh for every test.
+class WindowFixture
+{
+public:
+    [[nodiscard]] bool open()
+    {
+        runtime = std::make_unique<IsolatedRuntime>();
+        files = std::make_unique<QTemporaryDir>();
+        desktop = FakeDesktop();
+        form = std::make_unique<MainForm>(desktop);
+        form->setPassFrameInterval(std::chrono::nanoseconds(0)); // paint after every row
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        return QTest::qWaitForWindowActive(form.get());
+    }
+    void close()
+    {
+        form.reset();
+        files.reset();
+        runtime.reset();
+    }
+
+    QString writePhoto(const QString &name, const QImage &image) const
+    {
+        const QString path = files->filePath(name);
+        image.save(path, "BMP");
+        return path;
+    }
+    static QImage filled(QSize size, QColor colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    }
+    void importVia(const char *button, const QString &answer)
+    {
+        desktop.answers.append(answer);
+        press(button);
+    }
+    void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    QPushButton *button(const char *name) const { return named<QPushButton>(form.get(), name); }
+    QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }
+    PhotoBox *photo(const char *name) const { return named<PhotoBox>(form.get(), name); }
+    QStringList texts(std::initializer_list<const char *> names) const
+    {
+        QStringList out;
+        for (const char *n : names)
+            out << box(n)->text();
+        return out;
+    }
+    QString enabledStates() const // 校正 SaveJPG 校正点 Command1, 1 = enabled
+    {
+        QString s;
+        for (const char *n : {"校正", "SaveJPG", "校正点", "Command1"})
+            s += button(n)->isEnabled() ? u'1' : u'0';
+        return s;
+    }
+    QStringList messageTexts() const
+    {
+        QStringList out;
+        for (const auto &m : desktop.messages)
+            out << m.title + u'|' + m.text;
+        return out;
+    }
+    // Points at an image pixel of a picture box (inside its border), then clicks there.
+    static void moveTo(PhotoBox *box, QPoint pixel)
+    {
+        QTest::mouseMove(box, pixel + box->contentsRect().topLeft());
+    }
+    static void clickAt(PhotoBox *box, QPoint pixel)
+    {
+        // Qt drops a move to where the pointer already is; come from a neighbour.
+        moveTo(box, pixel + QPoint(1, 1));
+        moveTo(box, pixel);
+        QTest::mouseClick(box, Qt::LeftButton, {}, pixel + box->contentsRect().topLeft());
+    }
+
+    std::unique_ptr<IsolatedRuntime> runtime;
+    std::unique_ptr<QTemporaryDir> files;
+    FakeDesktop desktop;
+    std::unique_ptr<MainForm> form;
+};
