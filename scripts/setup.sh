@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake
+    build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libgl-dev
     libturbojpeg0-dev
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
