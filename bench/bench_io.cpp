@@ -1,10 +1,10 @@
 // Times the photo import, JPEG save and preview on a camera-sized photo, next to Qt's own
 // image reader and writer for comparison. Run by hand: bench_io [runs]
 
+#include "bench_support.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
 #include "photo/photo_loader.h"
-#include "photo_like.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -42,19 +42,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 void report(const char *what, double ms)

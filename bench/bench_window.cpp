@@ -6,8 +6,8 @@
 #include "app/application.h"
 #include "app/desktop.h"
 #include "app/main_form.h"
+#include "bench_support.h"
 #include "photo/photo_box.h"
-#include "photo_like.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,19 +40,6 @@ public:
     QString answer;
     int beeps = 0;
 };
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
 
 template <typename T> T *control(QWidget *form, const char *name)
 {

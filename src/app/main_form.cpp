@@ -193,34 +193,36 @@ QString MainForm::askForPhoto()
     return desktop_.openFile(this, request);
 }
 
-void MainForm::importReference()
+std::optional<MainForm::ChosenPhoto> MainForm::choosePhoto()
 {
     const QString path = askForPhoto();
     if (path.isEmpty())
-        return;
+        return std::nullopt;
     LoadedPhoto photo = loadPhoto(path);
     if (!photo.ok()) {
         showUnreadablePhoto();
-        return;
+        return std::nullopt;
     }
-    reference_->setImage(std::move(photo.image));
-    reference_->move(centredOrigin(reference_->image().size()));
+    return ChosenPhoto{path, std::move(photo.image)};
+}
+
+void MainForm::importReference()
+{
+    if (auto chosen = choosePhoto()) {
+        reference_->setImage(std::move(chosen->image));
+        reference_->move(centredOrigin(reference_->image().size()));
+    }
 }
 
 void MainForm::importTarget()
 {
-    const QString path = askForPhoto();
-    if (path.isEmpty())
+    auto chosen = choosePhoto();
+    if (!chosen)
         return;
-    LoadedPhoto photo = loadPhoto(path);
-    if (!photo.ok()) {
-        showUnreadablePhoto();
-        return;
-    }
     // A running pass stops before its next row and leaves the new photo untouched.
     stopPass();
-    targetPath_ = path;
-    target_->setImage(std::move(photo.image));
+    targetPath_ = chosen->path;
+    target_->setImage(std::move(chosen->image));
     target_->move(centredOrigin(target_->image().size()));
     rebuildPreview();
 }

@@ -5,9 +5,11 @@
 #include "correct/gains.h"
 #include "photo/placement.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class ActionButtons;
 class Desktop;
@@ -47,7 +49,14 @@ private:
     void wireControls();
 
     // Photos in and out.
+    struct ChosenPhoto
+    {
+        QString path;
+        QImage image;
+    };
     QString askForPhoto();
+    // The photo the user picks, read; nothing when cancelled or unreadable (the user is told).
+    std::optional<ChosenPhoto> choosePhoto();
     void importReference();
     void importTarget();
     void pressOn(PhotoBox *photo, QPointF position);

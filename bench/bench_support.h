@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 // Smooth gradients with sensor-like noise: close to a real photo's cost to compress.
@@ -28,4 +30,18 @@ inline QImage photoLikeImage(QSize size)
         }
     }
     return image;
+}
+
+// The median wall time of `runs` calls, in milliseconds.
+inline double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
