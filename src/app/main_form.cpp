@@ -178,8 +178,6 @@ void MainForm::showInvalidNumber()
     notify(u"颜色数值无效！请重新选点！"_s);
 }
 
-// ---- Photos in and out ----
-
 QString MainForm::askForPhoto()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -285,8 +283,6 @@ void MainForm::hidePreviewOnClick()
     if (previewToggle_->isChecked())
         previewToggle_->setChecked(false);
 }
-
-// ---- Colours and the correction ----
 
 void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readout)
 {
