@@ -7,11 +7,6 @@ ColourWord colourWordFromRgb(QRgb rgb)
     return qRed(rgb) + 256 * qGreen(rgb) + 65536 * qBlue(rgb);
 }
 
-QRgb rgbFromColourWord(ColourWord word)
-{
-    return qRgb(word & 0xff, (word >> 8) & 0xff, (word >> 16) & 0xff);
-}
-
 Channels splitColour(ColourWord word)
 {
     // The rule works in floating point with a rounding step; kept literally so that every

@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 // A colour word holds red + 256 * green + 65536 * blue, red in the low byte. Qt's QRgb keeps
-// blue in the low byte, so pixels cross between the two only through the functions below.
+// blue in the low byte, so a pixel becomes a colour word only through colourWordFromRgb().
 using ColourWord = qint32;
 
 struct Channels
@@ -17,9 +17,6 @@ struct Channels
 };
 
 ColourWord colourWordFromRgb(QRgb rgb);
-
-// Only the three low bytes of the word count; the result is opaque.
-QRgb rgbFromColourWord(ColourWord word);
 
 // For words 0..16777215 these are the three bytes. Other words follow the same arithmetic,
 // so a negative word gives a negative red and green rather than wrapped bytes.
