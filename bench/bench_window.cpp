@@ -7,7 +7,7 @@
 #include "app/desktop.h"
 #include "app/main_form.h"
 #include "bench_support.h"
-#include "photo/photo_box.h"
+#include "app/photo_box.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,6 +2,7 @@
 #include "app/lifecycle.h"
 #include "app/preview_image.h"
 #include "app/qt_desktop.h"
+#include "output/jpeg_writer.h"
 #include "photo/photo_loader.h"
 #include "window_fixture.h"
 
@@ -28,6 +29,7 @@ private slots:
     void cancelOrUnreadableChangesNothing_data();
     void cancelOrUnreadableChangesNothing();
     void dragMovesByPointerTravelThenClicks();
+    void borderIsNoPicture();
     void previewFollowsTargetAndToggles();
     void saveThenReloadShowsSavedJpeg();
     void failedSaveAndReloadChangeNothing();
@@ -41,7 +43,7 @@ void TestPhotos::importCentresPhoto_data()
 {
     QTest::addColumn<QByteArray>("button");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<QPoint>("origin");
+    QTest::addColumn<QPoint>("origin"); // in the pane's client area, inside its border
     QTest::newRow("300x200") << QByteArray("导入主体") << QSize(300, 200) << QPoint(55, 155);
     QTest::newRow("301x201") << QByteArray("导入客体") << QSize(301, 201) << QPoint(55, 155);
     QTest::newRow("1000x800") << QByteArray("导入客体") << QSize(1000, 800) << QPoint(-295, -145);
@@ -55,7 +57,11 @@ void TestPhotos::importCentresPhoto()
     f_.importVia(button, f_.writePhoto(u"p.bmp"_s, f_.filled(size, QColor(10, 20, 30))));
     const bool target = button == "导入客体";
     PhotoBox *box = f_.photo(target ? "SaveForm" : "取样图片");
-    QCOMPARE(box->geometry(), QRect(origin, size + QSize(4, 4)));
+    const QWidget *pane = named<QWidget>(f_.form.get(), target ? "客体" : "Picture3");
+    const QPoint paneClient = pane->contentsRect().topLeft();
+    QCOMPARE(box->mapTo(pane, QPoint(0, 0)) - paneClient, origin);
+    QCOMPARE(box->mapTo(pane, box->contentsRect().topLeft()) - paneClient, origin + QPoint(2, 2));
+    QCOMPARE(box->size(), size + QSize(4, 4));
     QCOMPARE(box->image().pixel(size.width() - 1, 0), qRgb(10, 20, 30));
     QCOMPARE(preview().isNull(), !target); // only a target makes a preview
     QCOMPARE(QFileInfo::exists(Lifecycle::temporaryPreviewPath()), target);
@@ -74,9 +80,11 @@ void TestPhotos::openDialogFiltersWhateverTheCase()
     // The real dialog shows "*.BMP" files in any case, and only those.
     for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg"})
         f_.writePhoto(QString::fromLatin1(name), f_.filled({4, 4}, Qt::red));
-    const OpenDialogRequest request{r.filters, 0, f_.files->path()};
+    const OpenDialogRequest request{r.filters, r.selectedFilter, f_.files->path()};
     std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
     QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    QCOMPARE(dialog->selectedNameFilter(), u"JPG图像(*.jpg)"_s);
+    dialog->selectNameFilter(r.filters.first());
     auto *model = dialog->findChild<QFileSystemModel *>();
     auto shown = [&] {
         QStringList names;
@@ -130,7 +138,7 @@ void TestPhotos::cancelOrUnreadableChangesNothing()
 void TestPhotos::dragMovesByPointerTravelThenClicks()
 {
     QImage image = f_.filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)
-    image.setPixel(60, 30, qRgb(9, 8, 7));
+    image.setPixel(60, 35, qRgb(9, 8, 7));
     const QString path = f_.writePhoto(u"r.bmp"_s, image);
     f_.importVia("导入主体", path);
     f_.importVia("导入客体", path);
@@ -142,16 +150,41 @@ void TestPhotos::dragMovesByPointerTravelThenClicks()
     QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(7, 9) + inset);
     QCOMPARE(target->pos(), QPoint(7, 9));
 
-    QTest::mousePress(reference, Qt::LeftButton, {}, QPoint(10, 10) + inset);
-    QTest::mouseMove(reference, QPoint(60, 30) + inset);
-    QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 30) + inset);
-    QCOMPARE(reference->pos(), QPoint(55, 28));
+    QTest::mousePress(reference, Qt::LeftButton, {}, QPoint(10, 30) + inset);
+    QTest::mouseMove(reference, QPoint(60, 35) + inset);
+    QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 35) + inset);
+    QCOMPARE(reference->pos(), QPoint(55, 13));
     // The click that follows the release picked the pixel under the pointer.
     QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"9"_s, u"8"_s, u"7"_s}));
 
     // The anchor is shared: a release on the other photo moves it by the same rule.
-    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 15) + inset);
-    QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 5));
+    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 31) + inset);
+    QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 1));
+}
+
+// The border of a picture box is not part of its picture: over it the readout and the probe
+// stay, a click picks nothing, and a press there starts no drag.
+void TestPhotos::borderIsNoPicture()
+{
+    QImage image = f_.filled({30, 20}, QColor(50, 60, 70));
+    image.setPixel(0, 0, qRgb(1, 2, 3));
+    f_.importVia("导入客体", f_.writePhoto(u"t.bmp"_s, image));
+    PhotoBox *target = f_.photo("SaveForm");
+    f_.clickAt(target, {0, 0});
+    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+    const QPoint place = target->pos();
+    for (const QPoint border : {QPoint(0, 5), QPoint(33, 5), QPoint(5, 1), QPoint(5, 22)}) {
+        QTest::mouseMove(target, border);
+        QTest::mousePress(target, Qt::LeftButton, {}, border);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
+    }
+    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+    QCOMPARE(target->pos(), place);
+
+    PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
+    QTest::mouseMove(swatch, QPoint(0, 30));
+    QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
+    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList(3, QString()));
 }
 
 void TestPhotos::previewFollowsTargetAndToggles()
@@ -161,7 +194,7 @@ void TestPhotos::previewFollowsTargetAndToggles()
     auto *frame = named<QFrame>(f_.form.get(), "Picture4");
     QCOMPARE(frame->size(), QSize(640, 480));
     QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
-    QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x() - frame->frameWidth(), 272); // 271.5
+    QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
     const QColor middle = preview().pixelColor(preview().rect().center());
     QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
 
@@ -169,11 +202,15 @@ void TestPhotos::previewFollowsTargetAndToggles()
     QVERIFY(!frame->isVisible());
     QTest::mouseClick(toggle, Qt::LeftButton);
     QVERIFY(frame->isVisible());
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!frame->isVisible());
+    QTest::mouseClick(toggle, Qt::LeftButton);
     QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
     QVERIFY(!frame->isVisible());
     QVERIFY(!toggle->isChecked());
 }
 
+// The file gets exactly the bytes the preview showed, a JPEG at quality 80 whatever its name.
 void TestPhotos::saveThenReloadShowsSavedJpeg()
 {
     QImage original(64, 48, QImage::Format_RGB32);
@@ -185,8 +222,11 @@ void TestPhotos::saveThenReloadShowsSavedJpeg()
     f_.press("SaveJPG");
     QVERIFY(f_.desktop.messages.isEmpty());
     QCOMPARE(f_.enabledStates(), u"1011"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly) && file.read(2) == "\xff\xd8");
+    QFile file(path), temp(Lifecycle::temporaryPreviewPath());
+    QVERIFY(file.open(QIODevice::ReadOnly) && temp.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    QCOMPARE(saved, encodeJpeg(original, 80));
+    QCOMPARE(saved, temp.readAll());
     QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
 
     PhotoBox *target = f_.photo("SaveForm");

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/main_form.h"
+#include "app/photo_box.h"
 #include "fake_desktop.h"
-#include "photo/photo_box.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -40,7 +40,6 @@ public:
         files = std::make_unique<QTemporaryDir>();
         desktop = FakeDesktop();
         form = std::make_unique<MainForm>(desktop);
-        form->setPassFrameInterval(std::chrono::nanoseconds(0)); // paint after every row
         form->show();
         QApplication::setActiveWindow(form.get());
         return QTest::qWaitForWindowActive(form.get());
@@ -70,6 +69,17 @@ public:
         press(button);
     }
     void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Imports a target of `colour` with `pick` at its top-left pixel, types the reference
+    // boxes, and picks that pixel.
+    void prepare(QSize size, QColor colour, QColor pick, const QStringList &reference)
+    {
+        QImage image = filled(size, colour);
+        image.setPixelColor(0, 0, pick);
+        importVia("导入客体", writePhoto(QStringLiteral("target.bmp"), image));
+        for (int i = 0; i < 3; ++i)
+            box(std::array{"主红", "主绿", "主蓝"}[i])->setText(reference.value(i));
+        clickAt(photo("SaveForm"), {0, 0});
+    }
 
     QPushButton *button(const char *name) const { return named<QPushButton>(form.get(), name); }
     QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }

@@ -34,8 +34,19 @@ void ActionButtons::apply(ActionEvent event)
         if (row.event != event)
             continue;
         for (int i = 0; i < 4; ++i) {
+            QPushButton *button = buttons_[i];
+            if (row.states[i] == Off && button->hasFocus()) {
+                // Qt would pass the focus on to the next control, which may be 退出.
+                parked_ = button;
+                button->window()->setFocus();
+            }
             if (row.states[i] != Keep)
-                buttons_[i]->setEnabled(row.states[i] == On);
+                button->setEnabled(row.states[i] == On);
         }
+    }
+    if (parked_ && parked_->isEnabled()) {
+        if (parked_->window()->hasFocus())
+            parked_->setFocus();
+        parked_ = nullptr;
     }
 }

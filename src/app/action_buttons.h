@@ -13,7 +13,9 @@ enum class ActionEvent {
 };
 
 // The one place that knows which of 校正, SaveJPG, 校正点 and Command1 each event
-// enables or disables. Every other control is never disabled.
+// enables or disables. Every other control is never disabled. A button that loses the focus by
+// being disabled leaves it with the window, where Return and Space fire nothing, and gets it
+// back when it is enabled again.
 class ActionButtons
 {
 public:
@@ -22,4 +24,5 @@ public:
 
 private:
     QPushButton *buttons_[4];
+    QPushButton *parked_ = nullptr;
 };

@@ -1,7 +1,9 @@
 #include "app/control_roster.h"
 
+#include "app/bordered_box.h"
+#include "app/caption_label.h"
+#include "app/photo_box.h"
 #include "app/preview_image.h"
-#include "photo/photo_box.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -10,8 +12,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <array>
 #include <cmath>
-#include <vector>
+#include <cstring>
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -107,37 +111,27 @@ QWidget *create(const Control &c, QWidget *parent)
 {
     const QString caption = QString::fromUtf8(c.caption);
     switch (c.kind) {
-    case Kind::Pane: {
-        auto *pane = new QFrame(parent);
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pane->setLineWidth(2);
-        return pane;
-    }
+    case Kind::Pane:
+        return new BorderedBox(BoxBorder::Sunken, parent);
     case Kind::Photo:
-        return new PhotoBox(PhotoBox::Border::Sunken, parent);
+        return new PhotoBox(BoxBorder::Sunken, parent);
     case Kind::Swatch: {
-        auto *swatch = new PhotoBox(PhotoBox::Border::Flat, parent);
+        auto *swatch = new PhotoBox(BoxBorder::Flat, parent);
         swatch->setProperty(swatchIndexProperty, c.index);
         swatch->setImage(QImage(u":/swatches/swatch%1.bmp"_s.arg(c.index))
                              .convertToFormat(QImage::Format_RGB32));
         return swatch;
     }
     case Kind::PreviewFrame: {
-        auto *frame = new QFrame(parent);
-        frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-        frame->setLineWidth(1);
+        auto *frame = new BorderedBox(BoxBorder::Flat, parent);
         frame->setAutoFillBackground(true);
         frame->hide();
         return frame;
     }
     case Kind::Image:
         return new PreviewImage(parent);
-    case Kind::Label: {
-        auto *label = new QLabel(caption, parent);
-        label->setWordWrap(true); // a narrow label reads one character per line
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return label;
-    }
+    case Kind::Label:
+        return new CaptionLabel(caption, parent);
     case Kind::CheckBox: {
         auto *box = new QCheckBox(caption, parent);
         box->setAutoFillBackground(true);
@@ -189,48 +183,107 @@ int pixels(double value)
     return int(std::lround(value));
 }
 
+// The controls made so far, by name; the swatches share theirs, so the last one made is kept.
+class Made
+{
+public:
+    explicit Made(QWidget *window)
+        : window_(window)
+    {}
+    void add(const char *name, QWidget *w) { byName_[name] = w; }
+    QWidget *find(const char *name) const
+    {
+        if (!name)
+            return window_;
+        const auto it = byName_.find(name);
+        if (it == byName_.end())
+            qFatal("The layout names no control %s", name);
+        return it->second;
+    }
+    // Where a control in this container goes: inside the border of a picture box.
+    QWidget *parentFor(const char *container) const
+    {
+        QWidget *w = find(container);
+        if (auto *bordered = qobject_cast<BorderedBox *>(w))
+            return bordered->client();
+        return w;
+    }
+    template <typename T> T *as(const char *name) const
+    {
+        auto *typed = qobject_cast<T *>(find(name));
+        if (!typed)
+            qFatal("Control %s is not a %s", name, T::staticMetaObject.className());
+        return typed;
+    }
+
+private:
+    struct Less
+    {
+        bool operator()(const char *a, const char *b) const { return std::strcmp(a, b) < 0; }
+    };
+    QWidget *window_;
+    std::map<const char *, QWidget *, Less> byName_;
+};
+
 } // namespace
 
-void buildControls(QWidget *window)
+Controls buildControls(QWidget *window)
 {
-    std::vector<std::pair<QString, QWidget *>> made;
-    auto find = [&](const char *name) -> QWidget * {
-        if (!name)
-            return window;
-        const QString wanted = QString::fromUtf8(name);
-        for (const auto &[n, w] : made) {
-            if (n == wanted)
-                return w;
-        }
-        return nullptr;
-    };
-
+    Made made(window);
+    std::array<PhotoBox *, 4> swatches{};
     for (const Control &c : roster) {
-        QWidget *container = find(c.container);
-        QWidget *w = create(c, container);
+        QWidget *w = create(c, made.parentFor(c.container));
         w->setObjectName(QString::fromUtf8(c.name));
         style(w, c);
-        // Children of a picture box are placed inside its border.
-        const auto *frame = qobject_cast<const QFrame *>(container);
-        const int inset = frame ? frame->frameWidth() : 0;
-        w->move(pixels(c.x) + inset, pixels(c.y) + inset);
-        if (c.kind != Kind::Swatch) // a swatch has sized itself to its bitmap
+        w->move(pixels(c.x), pixels(c.y));
+        if (c.kind == Kind::Swatch) // a swatch has sized itself to its bitmap
+            swatches[std::size_t(c.index)] = static_cast<PhotoBox *>(w);
+        else
             w->resize(pixels(c.w), pixels(c.h));
-        made.emplace_back(w->objectName(), w);
+        if (auto *label = qobject_cast<CaptionLabel *>(w))
+            label->fitCaption();
+        made.add(c.name, w);
         if (c.kind != Kind::PreviewFrame)
             w->show();
     }
 
     // The preview covers the panes when shown; its caption lies over its image.
-    find("Picture4")->raise();
-    find("Label3")->raise();
+    made.find("Picture4")->raise();
+    made.find("Label3")->raise();
 
     QWidget *previous = nullptr;
     for (const char *name : focusOrder) {
-        QWidget *w = find(name);
+        QWidget *w = made.find(name);
         w->setFocusPolicy(w->focusPolicy() == Qt::NoFocus ? Qt::StrongFocus : w->focusPolicy());
         if (previous)
             QWidget::setTabOrder(previous, w);
         previous = w;
     }
+
+    const auto boxes = [&](const char *red, const char *green, const char *blue) {
+        return ChannelBoxes{made.as<QLineEdit>(red), made.as<QLineEdit>(green),
+                            made.as<QLineEdit>(blue)};
+    };
+    return Controls{
+        .previewFrame = made.as<QFrame>("Picture4"),
+        .previewImage = made.as<PreviewImage>("YuLan"),
+        .previewCaption = made.as<QLabel>("Label3"),
+        .previewToggle = made.as<QCheckBox>("xiaoguo"),
+        .reference = made.as<PhotoBox>("取样图片"),
+        .target = made.as<PhotoBox>("SaveForm"),
+        .swatches = swatches,
+        .progress = made.as<QProgressBar>("HScroll2"),
+        .referenceReadout = made.as<QLineEdit>("Text1"),
+        .targetReadout = made.as<QLineEdit>("Text2"),
+        .referenceBoxes = boxes("主红", "主绿", "主蓝"),
+        .targetBoxes = boxes("客红", "客绿", "客蓝"),
+        .differenceBoxes = boxes("红", "绿", "蓝"),
+        .reload = made.as<QPushButton>("校正点"),
+        .correct = made.as<QPushButton>("校正"),
+        .save = made.as<QPushButton>("SaveJPG"),
+        .help = made.as<QPushButton>("Command1"),
+        .exit = made.as<QPushButton>("退出"),
+        .importReference = made.as<QPushButton>("导入主体"),
+        .importTarget = made.as<QPushButton>("导入客体"),
+    };
 }

@@ -4,12 +4,12 @@
 #include "app/control_roster.h"
 #include "app/desktop.h"
 #include "app/lifecycle.h"
+#include "app/photo_box.h"
 #include "app/preview_image.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
-#include "photo/photo_box.h"
 #include "photo/photo_loader.h"
 
 #include <QCheckBox>
@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -31,81 +32,45 @@ using namespace Qt::StringLiterals;
 MainForm::MainForm(Desktop &desktop, QWidget *parent)
     : QWidget(parent)
     , desktop_(desktop)
+    , ui_(buildControls(this))
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
     setFixedSize(921, 599);
-    buildControls(this);
-
-    reference_ = control<PhotoBox>("取样图片");
-    target_ = control<PhotoBox>("SaveForm");
-    previewFrame_ = control<QFrame>("Picture4");
-    previewImage_ = control<PreviewImage>("YuLan");
-    previewCaption_ = control<QWidget>("Label3");
-    previewToggle_ = control<QCheckBox>("xiaoguo");
-    progressBar_ = control<QProgressBar>("HScroll2");
-    referenceReadout_ = control<QLineEdit>("Text1");
-    targetReadout_ = control<QLineEdit>("Text2");
-    const char *const reference[] = {"主红", "主绿", "主蓝"};
-    const char *const target[] = {"客红", "客绿", "客蓝"};
-    const char *const difference[] = {"红", "绿", "蓝"};
-    for (int i = 0; i < 3; ++i) {
-        referenceBoxes_[i] = control<QLineEdit>(reference[i]);
-        targetBoxes_[i] = control<QLineEdit>(target[i]);
-        differenceBoxes_[i] = control<QLineEdit>(difference[i]);
-    }
-    correctButton_ = control<QPushButton>("校正");
-    exitButton_ = control<QPushButton>("退出");
-    actions_ = std::make_unique<ActionButtons>(correctButton_, control<QPushButton>("SaveJPG"),
-                                               control<QPushButton>("校正点"),
-                                               control<QPushButton>("Command1"));
+    actions_ = std::make_unique<ActionButtons>(ui_.correct, ui_.save, ui_.reload, ui_.help);
     wireControls();
 }
 
 MainForm::~MainForm() = default;
 
-template <typename T> T *MainForm::control(const char *name) const
-{
-    auto *found = findChild<T *>(QString::fromUtf8(name));
-    Q_ASSERT(found);
-    return found;
-}
-
 void MainForm::wireControls()
 {
-    connect(control<QPushButton>("导入主体"), &QPushButton::clicked, this,
-            &MainForm::importReference);
-    connect(control<QPushButton>("导入客体"), &QPushButton::clicked, this, &MainForm::importTarget);
-    connect(control<QPushButton>("校正点"), &QPushButton::clicked, this, &MainForm::reloadTarget);
-    connect(correctButton_, &QPushButton::clicked, this, &MainForm::correct);
-    connect(control<QPushButton>("SaveJPG"), &QPushButton::clicked, this, &MainForm::saveTarget);
-    connect(control<QPushButton>("Command1"), &QPushButton::clicked, this,
-            &MainForm::showUsageGuide);
-    connect(exitButton_, &QPushButton::clicked, this, &MainForm::exitProgram);
-    connect(previewToggle_, &QCheckBox::clicked, this, &MainForm::showPreview);
-    connect(previewImage_, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
+    connect(ui_.importReference, &QPushButton::clicked, this, &MainForm::importReference);
+    connect(ui_.importTarget, &QPushButton::clicked, this, &MainForm::importTarget);
+    connect(ui_.reload, &QPushButton::clicked, this, &MainForm::reloadTarget);
+    connect(ui_.correct, &QPushButton::clicked, this, &MainForm::correct);
+    connect(ui_.save, &QPushButton::clicked, this, &MainForm::saveTarget);
+    connect(ui_.help, &QPushButton::clicked, this, &MainForm::showUsageGuide);
+    connect(ui_.exit, &QPushButton::clicked, this, &MainForm::exitProgram);
+    connect(ui_.previewToggle, &QCheckBox::clicked, ui_.previewFrame, &QWidget::setVisible);
+    connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
-    for (PhotoBox *swatch : findChildren<PhotoBox *>(u"Picture2"_s)) {
+    for (PhotoBox *swatch : ui_.swatches) {
         connect(swatch, &PhotoBox::pointerMoved, this,
                 [this, swatch](QPointF p) { probe(swatch, p, nullptr); });
         connect(swatch, &PhotoBox::clicked, this, &MainForm::pickReference);
     }
-    connect(reference_, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(reference_, p, referenceReadout_); });
-    connect(target_, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(target_, p, targetReadout_); });
-    connect(reference_, &PhotoBox::clicked, this, &MainForm::pickReference);
-    connect(target_, &PhotoBox::clicked, this, &MainForm::pickTarget);
-    for (PhotoBox *photo : {reference_, target_}) {
+    connect(ui_.reference, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.reference, p, ui_.referenceReadout); });
+    connect(ui_.target, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.target, p, ui_.targetReadout); });
+    connect(ui_.reference, &PhotoBox::clicked, this, &MainForm::pickReference);
+    connect(ui_.target, &PhotoBox::clicked, this, &MainForm::pickTarget);
+    for (PhotoBox *photo : {ui_.reference, ui_.target}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
                 [this, photo](QPointF p) { releaseOn(photo, p); });
     }
-}
-
-void MainForm::setPassFrameInterval(std::chrono::nanoseconds interval)
-{
-    pass_.setFrameInterval(interval);
 }
 
 void MainForm::showEvent(QShowEvent *event)
@@ -114,7 +79,7 @@ void MainForm::showEvent(QShowEvent *event)
         placed_ = true;
         if (const QScreen *s = screen())
             move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-        control<QPushButton>("校正点")->setFocus();
+        ui_.reload->setFocus();
     }
     QWidget::showEvent(event);
 }
@@ -123,7 +88,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        exitButton_->click();
+        ui_.exit->click();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -131,7 +96,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()))
             focused->click();
         else
-            correctButton_->click();
+            ui_.correct->click();
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -140,22 +105,16 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    stopPass();
+    stopPass_ = true;
     Lifecycle::removeTemporaryPreview();
     event->accept();
 }
 
 void MainForm::exitProgram()
 {
-    stopPass();
+    stopPass_ = true;
     Lifecycle::removeTemporaryPreview();
     emit exitRequested();
-}
-
-void MainForm::stopPass()
-{
-    if (pass_.isRunning())
-        pass_.stop();
 }
 
 void MainForm::showUsageGuide()
@@ -207,8 +166,8 @@ std::optional<MainForm::ChosenPhoto> MainForm::choosePhoto()
 void MainForm::importReference()
 {
     if (auto chosen = choosePhoto()) {
-        reference_->setImage(std::move(chosen->image));
-        reference_->move(centredOrigin(reference_->image().size()));
+        ui_.reference->setImage(std::move(chosen->image));
+        ui_.reference->move(centredOrigin(ui_.reference->image().size()));
     }
 }
 
@@ -218,10 +177,10 @@ void MainForm::importTarget()
     if (!chosen)
         return;
     // A running pass stops before its next row and leaves the new photo untouched.
-    stopPass();
+    stopPass_ = true;
     targetPath_ = chosen->path;
-    target_->setImage(std::move(chosen->image));
-    target_->move(centredOrigin(target_->image().size()));
+    ui_.target->setImage(std::move(chosen->image));
+    ui_.target->move(centredOrigin(ui_.target->image().size()));
     rebuildPreview();
 }
 
@@ -243,7 +202,7 @@ void MainForm::reloadTarget()
             showUnreadablePhoto();
             return;
         }
-        target_->setImage(std::move(photo.image));
+        ui_.target->setImage(std::move(photo.image));
     }
     actions_->apply(ActionEvent::ReloadPressed);
     if (!targetPath_.isEmpty())
@@ -253,7 +212,7 @@ void MainForm::reloadTarget()
 void MainForm::saveTarget()
 {
     const bool saved =
-        !targetPath_.isEmpty() && saveJpeg(target_->image(), targetPath_, kJpegQuality);
+        !targetPath_.isEmpty() && saveJpeg(ui_.target->image(), targetPath_, kJpegQuality);
     actions_->apply(ActionEvent::SavePressed);
     if (!saved)
         desktop_.message(this, QCoreApplication::applicationName(), u"保存失败"_s);
@@ -261,27 +220,21 @@ void MainForm::saveTarget()
 
 void MainForm::rebuildPreview()
 {
-    const QSizeF exact = previewFrameSize(QSizeF(target_->size()));
+    const QSizeF exact = previewFrameSize(QSizeF(ui_.target->size()));
     const QSize frame = roundedFrameSize(exact);
-    previewFrame_->resize(frame);
-    previewImage_->resize(frame);
-    previewImage_->setImage(
-        renderPreview(target_->image(), Lifecycle::temporaryPreviewPath(), frame));
-    const int inset = previewFrame_->frameWidth();
-    previewCaption_->move(int(std::lrint(previewCaptionLeft(frame.width()))) + inset,
-                          previewCaption_->y());
-}
-
-void MainForm::showPreview(bool shown)
-{
-    previewFrame_->setVisible(shown);
+    ui_.previewFrame->resize(frame);
+    ui_.previewImage->resize(frame);
+    ui_.previewImage->setImage(
+        renderPreview(ui_.target->image(), Lifecycle::temporaryPreviewPath(), frame));
+    ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(frame.width()))),
+                             ui_.previewCaption->y());
 }
 
 void MainForm::hidePreviewOnClick()
 {
-    previewFrame_->hide();
-    if (previewToggle_->isChecked())
-        previewToggle_->setChecked(false);
+    ui_.previewFrame->hide();
+    if (ui_.previewToggle->isChecked())
+        ui_.previewToggle->setChecked(false);
 }
 
 void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readout)
@@ -295,23 +248,16 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
     }
 }
 
-ChannelTexts MainForm::texts(QLineEdit *red, QLineEdit *green, QLineEdit *blue) const
-{
-    return {red->text(), green->text(), blue->text()};
-}
-
 void MainForm::pickReference()
 {
     const Channels c = splitColour(probe_);
-    referenceBoxes_[0]->setText(QString::number(c.red));
-    referenceBoxes_[1]->setText(QString::number(c.green));
-    referenceBoxes_[2]->setText(QString::number(c.blue));
+    ui_.referenceBoxes.setTexts(
+        {QString::number(c.red), QString::number(c.green), QString::number(c.blue)});
 }
 
 void MainForm::pickTarget()
 {
-    const TargetPick pick =
-        ::pickTarget(texts(referenceBoxes_[0], referenceBoxes_[1], referenceBoxes_[2]), probe_);
+    const TargetPick pick = ::pickTarget(ui_.referenceBoxes.texts(), probe_);
     switch (pick.outcome) {
     case TargetPickOutcome::NeedReference:
         notify(u"请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s);
@@ -322,20 +268,14 @@ void MainForm::pickTarget()
     case TargetPickOutcome::Ok:
         break;
     }
-    const ChannelTexts &t = pick.targetTexts;
-    const ChannelTexts &d = pick.differenceTexts;
-    targetBoxes_[0]->setText(t.red);
-    targetBoxes_[1]->setText(t.green);
-    targetBoxes_[2]->setText(t.blue);
-    differenceBoxes_[0]->setText(d.red);
-    differenceBoxes_[1]->setText(d.green);
-    differenceBoxes_[2]->setText(d.blue);
+    ui_.targetBoxes.setTexts(pick.targetTexts);
+    ui_.differenceBoxes.setTexts(pick.differenceTexts);
     targetChannels_ = pick.target;
 }
 
 void MainForm::correct()
 {
-    if (!hasDifference(texts(differenceBoxes_[0], differenceBoxes_[1], differenceBoxes_[2]))) {
+    if (!hasDifference(ui_.differenceBoxes.texts())) {
         notify(u"你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s);
         return;
     }
@@ -344,8 +284,7 @@ void MainForm::correct()
 
 void MainForm::runCorrectionPass()
 {
-    const GainResult gains = computeGains(
-        texts(referenceBoxes_[0], referenceBoxes_[1], referenceBoxes_[2]), targetChannels_);
+    const GainResult gains = computeGains(ui_.referenceBoxes.texts(), targetChannels_);
     if (gains.outcome == GainOutcome::InvalidNumber) {
         showInvalidNumber();
         return;
@@ -353,24 +292,40 @@ void MainForm::runCorrectionPass()
     actions_->apply(ActionEvent::PassStarted);
     if (gains.outcome == GainOutcome::TooLarge) {
         notify(u"需校正色差过大！请重新选点！"_s);
-        for (QLineEdit *box : differenceBoxes_)
-            box->setText(u"0"_s);
+        ui_.differenceBoxes.setTexts({u"0"_s, u"0"_s, u"0"_s});
         gains_ = Gains();
         actions_->apply(ActionEvent::PassRefused);
         return;
     }
     gains_ = gains.gains;
 
-    progressBar_->setMaximum(std::max(target_->image().height() - 1, 0));
-    const auto showProgress = [this](int row, int lastRow) {
-        progressBar_->setValue(row);
-        targetReadout_->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
-    };
-    if (pass_.run(*target_, gains_, probe_, showProgress) == CorrectionRun::Result::Stopped) {
+    // A one-row picture still gets a range, or the bar would run its busy animation.
+    ui_.progress->setMaximum(std::max(ui_.target->image().height() - 1, 1));
+    stopPass_ = false;
+    firstUnpaintedRow_ = 0;
+    const PassOutcome outcome =
+        ::runCorrectionPass(ui_.target->image(), gains_, passFrameInterval_,
+                            [this](int row, int lastRow, ColourWord pixel) {
+                                return showPassProgress(row, lastRow, pixel);
+                            });
+    probe_ = outcome.lastPixel;
+    if (outcome.result == PassResult::Stopped) {
         actions_->apply(ActionEvent::PassStopped);
         return;
     }
     rebuildPreview();
     actions_->apply(ActionEvent::PassCompleted);
     desktop_.beep();
+}
+
+bool MainForm::showPassProgress(int row, int lastRow, ColourWord lastPixel)
+{
+    ui_.target->updateRows(firstUnpaintedRow_, row);
+    firstUnpaintedRow_ = row + 1;
+    ui_.progress->setValue(lastRow == 0 ? 1 : row);
+    ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
+    // Handlers run here may move, pick or import; the probe holds what the pass last read.
+    probe_ = lastPixel;
+    QCoreApplication::processEvents();
+    return !stopPass_;
 }

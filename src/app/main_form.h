@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/correction_run.h"
+#include "app/control_roster.h"
 #include "colour/colour_word.h"
 #include "correct/gains.h"
 #include "photo/placement.h"
@@ -8,19 +8,12 @@
 #include <QImage>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
 class ActionButtons;
 class Desktop;
-class PhotoBox;
-class PreviewImage;
-class QCheckBox;
-class QFrame;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-struct ChannelTexts;
 
 // The program's one window: owns every control and the window state, and wires the
 // controls' events to the work of the other folders.
@@ -33,7 +26,7 @@ public:
     ~MainForm() override;
 
     // For tests and benchmarks: how much pass work runs between two rounds of painting.
-    void setPassFrameInterval(std::chrono::nanoseconds interval);
+    void setPassFrameInterval(std::chrono::nanoseconds interval) { passFrameInterval_ = interval; }
 
 signals:
     // 退出 was pressed: the program should end now.
@@ -45,7 +38,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    template <typename T> T *control(const char *name) const;
     void wireControls();
 
     // Photos in and out.
@@ -64,7 +56,6 @@ private:
     void reloadTarget();
     void saveTarget();
     void rebuildPreview();
-    void showPreview(bool shown);
     void hidePreviewOnClick();
 
     // Colours and the correction.
@@ -73,18 +64,17 @@ private:
     void pickTarget();
     void correct();
     void runCorrectionPass();
+    bool showPassProgress(int row, int lastRow, ColourWord lastPixel);
 
-    ChannelTexts texts(QLineEdit *red, QLineEdit *green, QLineEdit *blue) const;
     void notify(const QString &text);
     void showUnreadablePhoto();
     void showInvalidNumber();
-    void stopPass();
     void showUsageGuide();
     void exitProgram();
 
     Desktop &desktop_;
+    Controls ui_;
     std::unique_ptr<ActionButtons> actions_;
-    CorrectionRun pass_;
 
     // Window state.
     ColourWord probe_ = 0;
@@ -93,20 +83,9 @@ private:
     DragAnchor anchor_;
     QString targetPath_;
 
-    // Controls the handlers use most.
-    PhotoBox *reference_;
-    PhotoBox *target_;
-    QFrame *previewFrame_;
-    PreviewImage *previewImage_;
-    QWidget *previewCaption_;
-    QCheckBox *previewToggle_;
-    QProgressBar *progressBar_;
-    QLineEdit *referenceReadout_;
-    QLineEdit *targetReadout_;
-    QLineEdit *referenceBoxes_[3];
-    QLineEdit *targetBoxes_[3];
-    QLineEdit *differenceBoxes_[3];
-    QPushButton *correctButton_;
-    QPushButton *exitButton_;
+    // The running pass, if any: a handler between its rows may ask it to stop.
+    bool stopPass_ = false;
+    int firstUnpaintedRow_ = 0;
+    std::chrono::nanoseconds passFrameInterval_ = std::chrono::milliseconds(16);
     bool placed_ = false;
 };

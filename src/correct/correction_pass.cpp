@@ -1,5 +1,7 @@
 #include "correct/correction_pass.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -41,4 +43,30 @@ int progressPercent(int row, int lastRow)
     if (lastRow == 0)
         return 100;
     return static_cast<int>(std::floor(static_cast<double>(row) / lastRow * 100.0));
+}
+
+PassOutcome runCorrectionPass(QImage &image, const Gains &gains, std::chrono::nanoseconds interval,
+                              const PassProgress &progress)
+{
+    PassOutcome outcome;
+    const ChannelTables tables(gains);
+    const int width = image.width();
+    const int lastRow = image.height() - 1;
+    if (width <= 0)
+        return outcome;
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    for (int y = 0; y <= lastRow; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        outcome.lastPixel = colourWordFromRgb(row[width - 1]);
+        correctRow(row, width, tables);
+        if (y < lastRow && std::chrono::nanoseconds(sinceReport.nsecsElapsed()) < interval)
+            continue;
+        if (!progress(y, lastRow, outcome.lastPixel)) {
+            outcome.result = PassResult::Stopped;
+            return outcome;
+        }
+        sinceReport.restart();
+    }
+    return outcome;
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "colour/colour_word.h"
 #include "correct/gains.h"
 
+#include <QImage>
 #include <QRgb>
 
 #include <array>
+#include <chrono>
+#include <functional>
 
 // The channel value a pass writes for value v under gain g: v + g * v in double, rounded to
 // nearest with ties to even, clamped to 0..255.
@@ -28,3 +32,22 @@ void correctRow(QRgb *row, int width, const ChannelTables &tables);
 // The percentage shown on row `row` of a pass whose last row is lastRow: floor(row / lastRow
 // * 100) in double, dividing first, so row 29 of 100 shows 28. A one-row picture shows 100.
 int progressPercent(int row, int lastRow);
+
+enum class PassResult { Completed, Stopped };
+
+struct PassOutcome
+{
+    PassResult result = PassResult::Completed;
+    // The last pixel the pass read, before its correction.
+    ColourWord lastPixel = 0;
+};
+
+// Told after a run of rows, with the last row done and the last pixel read so far; returning
+// false stops the pass before its next row.
+using PassProgress = std::function<bool(int row, int lastRow, ColourWord lastPixel)>;
+
+// Corrects an RGB32 image in place, row by row from the top. `progress` is called once at least
+// `interval` of work has passed since its last call, and always after the last row; a zero
+// interval means after every row. The extent is taken once, at the start.
+PassOutcome runCorrectionPass(QImage &image, const Gains &gains, std::chrono::nanoseconds interval,
+                              const PassProgress &progress);

@@ -1,20 +1,14 @@
-#include "photo/photo_box.h"
+#include "app/photo_box.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <cmath>
 
-PhotoBox::PhotoBox(Border border, QWidget *parent)
+PhotoBox::PhotoBox(BoxBorder border, QWidget *parent)
     : QFrame(parent)
 {
-    if (border == Border::Flat) {
-        setFrameStyle(QFrame::Box | QFrame::Plain);
-        setLineWidth(1);
-    } else {
-        setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        setLineWidth(2);
-    }
+    setBoxBorder(this, border);
     setMouseTracking(true);
     setAutoFillBackground(true);
 }
@@ -33,6 +27,12 @@ std::optional<QRgb> PhotoBox::pixelAt(QPointF position) const
     if (!image_.valid(pixel))
         return std::nullopt;
     return image_.pixel(pixel);
+}
+
+void PhotoBox::updateRows(int first, int last)
+{
+    const QRect contents = contentsRect();
+    update(contents.left(), contents.top() + first, contents.width(), last - first + 1);
 }
 
 void PhotoBox::paintEvent(QPaintEvent *event)
@@ -55,20 +55,32 @@ QPointF PhotoBox::imagePosition(const QMouseEvent *event) const
     return event->position() - QPointF(contentsRect().topLeft());
 }
 
+bool PhotoBox::inPicture(QPointF widgetPosition) const
+{
+    const QRectF area = contentsRect();
+    return widgetPosition.x() >= area.left() && widgetPosition.x() < area.right() &&
+           widgetPosition.y() >= area.top() && widgetPosition.y() < area.bottom();
+}
+
 void PhotoBox::mouseMoveEvent(QMouseEvent *event)
 {
-    emit pointerMoved(imagePosition(event));
+    if (inPicture(event->position()))
+        emit pointerMoved(imagePosition(event));
 }
 
 void PhotoBox::mousePressEvent(QMouseEvent *event)
 {
-    emit pressed(imagePosition(event));
+    pressOnBorder_ = !inPicture(event->position());
+    if (!pressOnBorder_)
+        emit pressed(imagePosition(event));
 }
 
 void PhotoBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (std::exchange(pressOnBorder_, false))
+        return;
     // Judged where the box stood at the press: a drag moves it in released().
-    const bool inside = rect().contains(event->position().toPoint());
+    const bool inside = inPicture(event->position());
     emit released(imagePosition(event));
     if (event->button() == Qt::LeftButton && inside)
         emit clicked();

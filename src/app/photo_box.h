@@ -1,20 +1,21 @@
 #pragma once
 
+#include "app/bordered_box.h"
+
 #include <QFrame>
 #include <QImage>
 
 #include <optional>
 
 // A picture box: holds one persistent image that pixel passes rewrite in place, shows it
-// 1:1 inside its border, sizes itself to it, and reports the mouse in image pixels.
+// 1:1 inside its border, sizes itself to it, and reports the mouse in image pixels. Only the
+// picture area counts: the pointer over the border moves, presses and clicks nothing.
 class PhotoBox : public QFrame
 {
     Q_OBJECT
 
 public:
-    enum class Border { Flat, Sunken };
-
-    explicit PhotoBox(Border border, QWidget *parent = nullptr);
+    explicit PhotoBox(BoxBorder border, QWidget *parent = nullptr);
 
     void setImage(QImage image);
     const QImage &image() const { return image_; }
@@ -24,13 +25,15 @@ public:
 
     // The pixel at an image position; nothing outside the image.
     std::optional<QRgb> pixelAt(QPointF position) const;
+    // Repaints these rows of the image.
+    void updateRows(int first, int last);
 
 signals:
     // Positions in image pixels, relative to the image's top-left corner.
     void pointerMoved(QPointF position);
     void pressed(QPointF position);
     void released(QPointF position);
-    // A left press and release on this box; emitted after released().
+    // A left press and release in the picture area; emitted after released().
     void clicked();
 
 protected:
@@ -41,6 +44,9 @@ protected:
 
 private:
     QPointF imagePosition(const QMouseEvent *event) const;
+    bool inPicture(QPointF widgetPosition) const;
 
     QImage image_;
+    // The press this release ends fell on the border, so neither counts.
+    bool pressOnBorder_ = false;
 };

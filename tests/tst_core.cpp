@@ -1,0 +1,256 @@
+#include "colour/colour_word.h"
+#include "colour/number_text.h"
+#include "colour/target_pick.h"
+#include "correct/correction_pass.h"
+#include "correct/gains.h"
+#include "photo/placement.h"
+
+#include <QTest>
+
+#include <array>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+char *toString(const Channels &c)
+{
+    return QTest::toString(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue));
+}
+
+namespace {
+
+ChannelTexts texts(const char *red, const char *green, const char *blue)
+{
+    return {QString::fromUtf8(red), QString::fromUtf8(green), QString::fromUtf8(blue)};
+}
+
+QImage grey(QSize size, int level)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(qRgb(level, level, level));
+    return image;
+}
+
+} // namespace
+
+// Colours, numbers, gains, picks, placement and the pass, where they live.
+class TestCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Named words by the rule, then every valid word against its bytes; also the crossing from
+    // Qt's pixels, which must not lose, swap or move a byte.
+    void splitIsTheBytes()
+    {
+        QCOMPARE(splitColour(255), (Channels{255, 0, 0}));
+        QCOMPARE(splitColour(16711680), (Channels{0, 0, 255}));
+        // Outside the valid words the rule's signed remainder shows, unlike byte extraction.
+        QCOMPARE(splitColour(-1), (Channels{-1, -1, 255}));
+        for (ColourWord w = 0; w <= 0xffffff; ++w) {
+            const Channels bytes{w & 0xff, (w >> 8) & 0xff, (w >> 16) & 0xff};
+            // Compared only on a mismatch, which then names the word.
+            if (splitColour(w) != bytes)
+                QCOMPARE(splitColour(w), bytes);
+            const QRgb pixel = qRgba(bytes.red, bytes.green, bytes.blue, w & 0xff);
+            if (colourWordFromRgb(pixel) != w)
+                QCOMPARE(colourWordFromRgb(pixel), w);
+        }
+    }
+
+    void readsNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("leading");
+        QTest::addColumn<bool>("isComplete"); // and then worth the leading number
+        const auto row = [](const char *text, double leading, bool isComplete) {
+            QTest::newRow(*text ? text : "empty")
+                << QString::fromUtf8(text) << leading << isComplete;
+        };
+        row(" \t2.5E-1 ", 0.25, true);
+        row("-.5", -0.5, true);
+        row("1e-999", 0, true);
+        row("16o", 16, false);
+        row("7e+", 7, false);
+        row("-1e999", -std::numeric_limits<double>::infinity(), false);
+        row("", 0, false);
+        row("nan", 0, false);
+        row("inf", 0, false);
+    }
+
+    void readsNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, leading);
+        QFETCH(bool, isComplete);
+        QCOMPARE(leadingNumber(text), leading);
+        QCOMPARE(completeNumber(text), isComplete ? std::optional(leading) : std::nullopt);
+        if (isComplete) // shortest digits that read back exactly, never an exponent
+            QCOMPARE(completeNumber(decimalText(leading)), std::optional(leading));
+    }
+
+    void gains_data()
+    {
+        QTest::addColumn<ChannelTexts>("reference");
+        QTest::addColumn<Channels>("target");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<Gains>("gains");
+        const auto row = [](const char *name, ChannelTexts reference, Channels target,
+                            GainOutcome outcome, Gains gains = {}) {
+            QTest::newRow(name) << reference << target << int(outcome) << gains;
+        };
+        row("skin", texts("220", "180", "160"), {200, 150, 170}, GainOutcome::Ok,
+            {0.1f, 0.2f, -0.05882353f});
+        // In double, then rounded once: 150 / 124 - 1 in float arithmetic would differ.
+        row("rounded once", texts("150", "0", "0"), {124, 1, 1}, GainOutcome::Ok,
+            {0.20967741f, -1, -1});
+        row("limit itself", texts("201", "201", "201"), {1, 1, 1}, GainOutcome::Ok,
+            {200, 200, 200});
+        row("red over", texts("202", "1", "1"), {1, 1, 1}, GainOutcome::TooLarge);
+        row("green over", texts("1", "202", "1"), {1, 1, 1}, GainOutcome::TooLarge);
+        row("blue over", texts("1", "1", "202"), {1, 1, 1}, GainOutcome::TooLarge);
+        // A target channel of 0: infinite, kept as it is (0/0), or zeroed (negative).
+        row("target 0", texts("0", "-5", "1"), {0, 0, 1}, GainOutcome::Ok, {0, -1, 0});
+        row("target 0, positive", texts("1", "1", "3"), {1, 1, 0}, GainOutcome::TooLarge);
+        row("not a number", texts("220", "180", "16o"), {1, 1, 1}, GainOutcome::InvalidNumber);
+        row("empty", texts("220", "", "1"), {1, 1, 1}, GainOutcome::InvalidNumber);
+    }
+
+    void gains()
+    {
+        QFETCH(ChannelTexts, reference);
+        QFETCH(Channels, target);
+        QFETCH(int, outcome);
+        QFETCH(Gains, gains);
+        const GainResult result = computeGains(reference, target);
+        QCOMPARE(int(result.outcome), outcome);
+        QCOMPARE(result.gains, gains);
+    }
+
+    void gate()
+    {
+        QVERIFY(!hasDifference(texts("0", "", "abc")));
+        QVERIFY(!hasDifference(texts(" 0.0", "-0", "0x5")));
+        QVERIFY(hasDifference(texts("0", "0", "-1")));
+        QVERIFY(hasDifference(texts("3kg", "0", "0")));
+    }
+
+    void targetPick_data()
+    {
+        QTest::addColumn<ChannelTexts>("reference");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<ChannelTexts>("differences");
+        const ChannelTexts none;
+        QTest::newRow("picked") << texts("220", "180", "160") << int(TargetPickOutcome::Ok)
+                                << texts("20", "30", "-10");
+        QTest::newRow("one non-zero") << texts("0", "0", "0.5") << int(TargetPickOutcome::Ok)
+                                      << texts("-200", "-150", "-169.5");
+        QTest::newRow("zeros") << texts("0", "", "zero") << int(TargetPickOutcome::NeedReference)
+                               << none;
+        QTest::newRow("16o") << texts("220", "180", "16o") << int(TargetPickOutcome::InvalidNumber)
+                             << none;
+    }
+
+    void targetPick()
+    {
+        QFETCH(ChannelTexts, reference);
+        QFETCH(int, outcome);
+        QFETCH(ChannelTexts, differences);
+        const TargetPick pick = pickTarget(reference, 200 + 256 * 150 + 65536 * 170);
+        QCOMPARE(int(pick.outcome), outcome);
+        const bool ok = pick.outcome == TargetPickOutcome::Ok;
+        QCOMPARE(pick.differenceTexts.red + u' ' + pick.differenceTexts.green + u' ' +
+                     pick.differenceTexts.blue,
+                 differences.red + u' ' + differences.green + u' ' + differences.blue);
+        QCOMPARE(pick.target, ok ? (Channels{200, 150, 170}) : Channels{});
+        QCOMPARE(pick.targetTexts.blue, ok ? u"170"_s : QString());
+    }
+
+    // Halves go to even, results clamp; then every value of every channel passes through one
+    // scan line, each channel in a different order so that a swapped table shows.
+    void rowGoesThroughTables_data()
+    {
+        QTest::addColumn<Gains>("gains");
+        QTest::newRow("skin") << Gains{0.1f, 0.2f, -0.05882353f};
+        QTest::newRow("exact halves") << Gains{0.5f, -0.5f, 1.5f};
+        QTest::newRow("clamping") << Gains{3.0f, 200.0f, std::numeric_limits<float>::lowest()};
+    }
+
+    void rowGoesThroughTables()
+    {
+        QCOMPARE(correctedChannel(0.5f, 3), 4);
+        QCOMPARE(correctedChannel(0.5f, 5), 8);
+        QCOMPARE(correctedChannel(0.20967741f, 155), 187);
+        QCOMPARE(correctedChannel(0.5f, 171), 255);
+        QFETCH(Gains, gains);
+        std::array<QRgb, 256> row;
+        for (int x = 0; x < 256; ++x)
+            row[x] = qRgba(x, 255 - x, x * 7 & 0xff, 0);
+        correctRow(row.data(), 256, ChannelTables(gains));
+        for (int x = 0; x < 256; ++x) {
+            QCOMPARE(qRed(row[x]), correctedChannel(gains.red, x));
+            QCOMPARE(qGreen(row[x]), correctedChannel(gains.green, 255 - x));
+            QCOMPARE(qBlue(row[x]), correctedChannel(gains.blue, x * 7 & 0xff));
+            QCOMPARE(qAlpha(row[x]), 255);
+        }
+    }
+
+    // Every row is reported with a zero interval, only the last with a long one; the pass stops
+    // before the row after a refusal, and reports the last pixel it read, uncorrected.
+    void passReportsAndStops()
+    {
+        QImage image = grey({3, 101}, 100);
+        image.setPixel(2, 40, qRgb(1, 2, 3));
+        QList<int> rows, percents;
+        const Gains gains{0.1f, 0.2f, -0.05882353f};
+        PassOutcome outcome = runCorrectionPass(image, gains, std::chrono::nanoseconds(0),
+                                                [&](int row, int lastRow, ColourWord) {
+                                                    rows << row;
+                                                    percents << progressPercent(row, lastRow);
+                                                    return row < 40;
+                                                });
+        QCOMPARE(outcome.result, PassResult::Stopped);
+        QCOMPARE(outcome.lastPixel, 1 + 256 * 2 + 65536 * 3);
+        QCOMPARE(rows.size(), 41);
+        QCOMPARE(percents.value(29), 28); // 29 / 100 * 100 falls just below 29 in double
+        QCOMPARE(image.pixel(0, 40), qRgb(110, 120, 94));
+        QCOMPARE(image.pixel(0, 41), qRgb(100, 100, 100));
+
+        rows.clear();
+        outcome = runCorrectionPass(image, gains, std::chrono::hours(1),
+                                    [&](int row, int, ColourWord) { return rows << row, true; });
+        QCOMPARE(outcome.result, PassResult::Completed);
+        QCOMPARE(rows, QList<int>{100});
+        QCOMPARE(image.pixel(0, 100), qRgb(110, 120, 94));
+        QCOMPARE(image.pixel(0, 40), qRgb(121, 144, 88)); // twice: gains compound
+        QCOMPARE(progressPercent(0, 0), 100);             // a one-row picture
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("origin");
+        QTest::newRow("300x200") << QSize(300, 200) << QPoint(55, 155);
+        QTest::newRow("301x201") << QSize(301, 201) << QPoint(55, 155);
+        QTest::newRow("1000x800") << QSize(1000, 800) << QPoint(-295, -145);
+    }
+
+    void placement()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QPoint, origin);
+        QCOMPARE(centredOrigin(size), origin);
+    }
+
+    // The photo jumps by the pointer's travel between press and release.
+    void drag()
+    {
+        const DragAnchor anchor = pressAnchor({10, 30}, {5, 8});
+        QCOMPARE(releasedPosition(anchor, {60, 35}), QPoint(55, 13));
+        QCOMPARE(releasedPosition(anchor, {10, 30}), QPoint(5, 8));
+        QCOMPARE(releasedPosition(DragAnchor(), {7.5, -2.5}), QPoint(8, -2)); // halves to even
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCore)
+#include "tst_core.moc"
