@@ -150,36 +150,43 @@ QString MainForm::askForPhoto()
     return desktop_.openFile(this, request);
 }
 
-std::optional<MainForm::ChosenPhoto> MainForm::choosePhoto()
+std::optional<QImage> MainForm::readPhoto(const QString &path)
 {
-    const QString path = askForPhoto();
-    if (path.isEmpty())
-        return std::nullopt;
     LoadedPhoto photo = loadPhoto(path);
     if (!photo.ok()) {
         showUnreadablePhoto();
         return std::nullopt;
     }
-    return ChosenPhoto{path, std::move(photo.image)};
+    return std::move(photo.image);
 }
 
 void MainForm::importReference()
 {
-    if (auto chosen = choosePhoto()) {
-        ui_.reference->setImage(std::move(chosen->image));
+    const QString path = askForPhoto();
+    if (path.isEmpty())
+        return;
+    if (auto image = readPhoto(path)) {
+        ui_.reference->setImage(std::move(*image));
         ui_.reference->move(centredOrigin(ui_.reference->image().size()));
     }
 }
 
 void MainForm::importTarget()
 {
-    auto chosen = choosePhoto();
-    if (!chosen)
+    const QString path = askForPhoto();
+    if (!path.isEmpty())
+        openTarget(path);
+}
+
+void MainForm::openTarget(const QString &path)
+{
+    auto image = readPhoto(path);
+    if (!image)
         return;
     // A running pass stops before its next row and leaves the new photo untouched.
     stopPass_ = true;
-    targetPath_ = chosen->path;
-    ui_.target->setImage(std::move(chosen->image));
+    targetPath_ = path;
+    ui_.target->setImage(std::move(*image));
     ui_.target->move(centredOrigin(ui_.target->image().size()));
     rebuildPreview();
 }

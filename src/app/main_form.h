@@ -28,6 +28,9 @@ public:
     // For tests and benchmarks: how much pass work runs between two rounds of painting.
     void setPassFrameInterval(std::chrono::nanoseconds interval) { passFrameInterval_ = interval; }
 
+    // Opens path as the photo to correct, as if it had been chosen through 导入将校正照片.
+    void openTarget(const QString &path);
+
 signals:
     // 退出 was pressed: the program should end now.
     void exitRequested();
@@ -41,14 +44,9 @@ private:
     void wireControls();
 
     // Photos in and out.
-    struct ChosenPhoto
-    {
-        QString path;
-        QImage image;
-    };
     QString askForPhoto();
-    // The photo the user picks, read; nothing when cancelled or unreadable (the user is told).
-    std::optional<ChosenPhoto> choosePhoto();
+    // The photo at path; nothing when it cannot be read (the user is told).
+    std::optional<QImage> readPhoto(const QString &path);
     void importReference();
     void importTarget();
     void pressOn(PhotoBox *photo, QPointF position);

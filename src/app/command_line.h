@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QCoreApplication;
+
+struct CommandLine
+{
+    // The photo to open as the one to correct; empty for none.
+    QString file;
+};
+
+// `orvane [FILE]`. --help and --version print and end the program, as does a wrong argument
+// (with status 1).
+CommandLine parseCommandLine(const QCoreApplication &app);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+// The running instance's end of a local socket in the private runtime folder, through which a
+// second start hands over the photo it was asked to open.
+class InstanceServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InstanceServer(QObject *parent = nullptr);
+
+    // Only the holder of the instance lock may call this: a socket left by a killed instance
+    // is removed first.
+    bool listen(const QString &socketPath);
+
+signals:
+    void fileReceived(const QString &path);
+
+private:
+    void accept();
+
+    QLocalServer server_;
+};
+
+// Hands file (made absolute) to the instance listening at socketPath; true once it has
+// taken it.
+bool sendToRunningInstance(const QString &socketPath, const QString &file);

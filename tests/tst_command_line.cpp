@@ -1,0 +1,97 @@
+#include "app/instance_channel.h"
+#include "output/jpeg_writer.h"
+#include "photo/photo_loader.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+// The program opened with a file, and a file handed over to the running instance.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runningInstanceTakesAFile()
+    {
+        QTemporaryDir dir;
+        InstanceServer server;
+        const QString socket = dir.filePath(u"instance.socket"_s);
+        QVERIFY(server.listen(socket));
+        QVERIFY(server.listen(socket)); // a socket left behind is taken over
+        QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
+        QSignalSpy received(&server, &InstanceServer::fileReceived);
+        bool taken = false;
+        std::thread second([&] { taken = sendToRunningInstance(socket, u"photo 1.jpg"_s); });
+        QVERIFY(received.wait(10000));
+        second.join();
+        QVERIFY(taken);
+        QCOMPARE(received.first().first().toString(), QDir::current().filePath(u"photo 1.jpg"_s));
+        QVERIFY(!sendToRunningInstance(dir.filePath(u"nobody"_s), u"x.jpg"_s));
+    }
+
+    // The real program, offscreen: its preview file shows which photo it holds as its target.
+    void programOpensItsFileAndAnotherStartsFile()
+    {
+        QTemporaryDir runtime, photos;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        const auto start = [&](QProcess &p, const QStringList &arguments) {
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(ORVANE_PROGRAM), arguments);
+            return p.waitForStarted();
+        };
+        const QString preview = runtime.filePath(u"Orvane/temp.jpg"_s);
+        const auto previewOf = [](const QString &path) {
+            return encodeJpeg(loadPhoto(path).image, 80);
+        };
+        const auto previewShown = [&] {
+            QFile file(preview);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QString files[2];
+        for (int i = 0; i < 2; ++i) {
+            QImage image(40 + i, 30, QImage::Format_RGB32);
+            image.fill(i ? Qt::darkCyan : Qt::darkRed);
+            files[i] = photos.filePath(u"photo %1.bmp"_s.arg(i));
+            QVERIFY(image.save(files[i]));
+        }
+
+        QProcess first;
+        QVERIFY(start(first, {files[0]}));
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previewOf(files[0]), 20000);
+
+        QProcess second; // hands its file over and ends without a word or a window
+        QVERIFY(start(second, {files[1]}));
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardError(), QByteArray());
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previewOf(files[1]), 20000);
+        QCOMPARE(first.state(), QProcess::Running);
+        first.terminate();
+        QVERIFY(first.waitForFinished(20000));
+    }
+
+    void versionAndHelp()
+    {
+        QProcess p;
+        p.start(QStringLiteral(ORVANE_PROGRAM), {u"--version"_s});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("Orvane 2012.00"));
+        p.start(QStringLiteral(ORVANE_PROGRAM), {u"--help"_s});
+        QVERIFY(p.waitForFinished(20000));
+        QVERIFY(p.readAllStandardOutput().contains("[FILE]"));
+        p.start(QStringLiteral(ORVANE_PROGRAM), {u"a.jpg"_s, u"b.jpg"_s});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_command_line.moc"
