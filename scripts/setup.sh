@@ -9,6 +9,7 @@ packages=(
     libturbojpeg0-dev libexiv2-dev
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth xdotool x11-utils imagemagick
+    desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
