@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Generates the four skin swatches (24-bit BMP) and the 32x32 window icon (PNG).
+"""Generates the four skin swatches (24-bit BMP), the 32x32 window icon and the desktop's
+icons, 16 to 256 pixels (PNG).
 
 The swatches are textured rather than flat: soft blotches, a gentle light falloff and
 fine grain, shifted so that each averages to its listed colour. Deterministic.
@@ -11,6 +12,9 @@ import zlib
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent / "resources"
+APP_ID = "io.github.orvane.Orvane"
+ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]  # the hicolor theme's usual sizes
+RIM, CAST, CORRECTED = (120, 72, 48), (170, 150, 190), (226, 190, 168)  # also in the SVG
 
 SWATCHES = [  # height, average colour
     (86, (215, 192, 181)),
@@ -84,24 +88,35 @@ def write_png(path, w, h, rgba):
     path.write_bytes(png)
 
 
-def icon():
-    # A face-like disc, half in a cast tone and half corrected, on a transparent ground.
-    size = 32
+def icon(size, samples=4):
+    # A face-like disc, half in a cast tone and half corrected, on a transparent ground. Drawn
+    # on a 32-unit grid and sampled samples x samples times per pixel, so every size is smooth.
+    scale = 32 / size
     out = []
     for y in range(size):
         for x in range(size):
-            dx, dy = x - 15.5, y - 15.5
-            d = math.hypot(dx, dy)
-            alpha = max(0.0, min(1.0, 14.5 - d))
-            if d > 13.0:
-                colour = (120, 72, 48)  # rim
-            elif x < 16:
-                colour = (170, 150, 190)  # cast half
-            else:
-                colour = (226, 190, 168)  # corrected half
-            shade = 1 - 0.25 * max(0.0, (dy + dx * 0.3) / 16)
-            out.append(tuple(min(255, round(c * shade)) for c in colour) + (round(255 * alpha),))
-    return size, out
+            total, covered = [0.0, 0.0, 0.0], 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    dx = (x + (sx + 0.5) / samples) * scale - 16
+                    dy = (y + (sy + 0.5) / samples) * scale - 16
+                    d = math.hypot(dx, dy)
+                    if d >= 14.0:
+                        continue
+                    if d > 13.0:
+                        colour = RIM
+                    elif dx < 0:
+                        colour = CAST
+                    else:
+                        colour = CORRECTED
+                    shade = 1 - 0.25 * max(0.0, (dy + dx * 0.3) / 16)
+                    covered += 1
+                    for c in range(3):
+                        total[c] += colour[c] * shade
+            alpha = covered / samples**2
+            rgb = tuple(min(255, round(t / covered)) if covered else 0 for t in total)
+            out.append(rgb + (round(255 * alpha),))
+    return out
 
 
 def main():
@@ -109,8 +124,11 @@ def main():
     (ROOT / "icons").mkdir(parents=True, exist_ok=True)
     for i, (h, mean) in enumerate(SWATCHES):
         write_bmp(ROOT / "swatches" / f"swatch{i}.bmp", WIDTH, h, swatch(h, mean, 2012 + i))
-    size, pixels = icon()
-    write_png(ROOT / "icons" / "orvane.png", size, size, pixels)
+    write_png(ROOT / "icons" / "orvane.png", 32, 32, icon(32))
+    for size in ICON_SIZES:
+        folder = ROOT / "icons" / "hicolor" / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        write_png(folder / f"{APP_ID}.png", size, size, icon(size))
 
 
 if __name__ == "__main__":
