@@ -32,12 +32,19 @@ public:
 
 } // namespace
 
-void configureApplication(QApplication &app)
+void setApplicationNames()
 {
     // The name titles boxes shown without a title; no display name, or Qt would append it
     // to every window title.
     QCoreApplication::setApplicationName(u"Orvane"_s);
     QCoreApplication::setApplicationVersion(u"2012.00"_s);
+    // Lets the desktop match the window to its menu entry.
+    QGuiApplication::setDesktopFileName(u"io.github.orvane.Orvane"_s);
+}
+
+void configureApplication(QApplication &app)
+{
+    setApplicationNames();
     QApplication::setStyle(new CompactStyle);
     QApplication::setWindowIcon(QIcon(u":/icons/orvane.png"_s));
     installFontSubstitutions();

@@ -64,15 +64,23 @@ bool InstanceLock::tryAcquire()
     return lock_.tryLock(0);
 }
 
+QString instanceSocketPath()
+{
+    return runtimeFolder() + u"/instance.socket"_s;
+}
+
 QString InstanceLock::defaultPath()
 {
     return runtimeFolder() + u"/instance.lock"_s;
 }
 
-bool claimSingleInstance(InstanceLock &lock, Desktop &desktop)
+bool claimSingleInstance(InstanceLock &lock, Desktop &desktop,
+                         const std::function<bool()> &handOver)
 {
     if (lock.tryAcquire())
         return true;
+    if (handOver && handOver())
+        return false;
     desktop.message(nullptr, QCoreApplication::applicationName(), u"你已经运行这个应用程序了"_s);
     return false;
 }

@@ -3,7 +3,7 @@
 #include <QLockFile>
 #include <QString>
 
-#include <memory>
+#include <functional>
 
 class Desktop;
 
@@ -12,6 +12,8 @@ namespace Lifecycle {
 // Per-user private folder for the preview file and the instance lock.
 QString runtimeFolder();
 QString temporaryPreviewPath();
+// Where the running instance listens for photos handed over by a second start.
+QString instanceSocketPath();
 // Deletes the preview file if an ordinary file stands there; silent either way.
 void removeTemporaryPreview();
 
@@ -31,7 +33,9 @@ private:
     QLockFile lock_;
 };
 
-// Refuses a second instance: tells the user and returns false when another one runs.
-bool claimSingleInstance(InstanceLock &lock, Desktop &desktop);
+// Refuses a second instance: returns false when another one runs, after telling the user
+// unless handOver() passes the work on to it.
+bool claimSingleInstance(InstanceLock &lock, Desktop &desktop,
+                         const std::function<bool()> &handOver = {});
 
 } // namespace Lifecycle
