@@ -51,6 +51,9 @@ void TestWindow::looksAsDrawn()
         const QString path = f_.writePhoto(u"large.bmp"_s, photo);
         f_.importVia("导入主体", path);
         f_.importVia("导入客体", path);
+        // Picks fill every box, so that their colours and fonts show.
+        f_.clickAt(f_.photo("取样图片"), {300, 150});
+        f_.clickAt(f_.photo("SaveForm"), {150, 400});
     } else if (state == u"preview") {
         f_.importVia("导入客体", f_.writePhoto(u"small.bmp"_s, f_.filled({200, 150}, Qt::white)));
         QTest::mouseClick(named<QCheckBox>(f_.form.get(), "xiaoguo"), Qt::LeftButton);
