@@ -1,6 +1,6 @@
 #include "app/lifecycle.h"
+#include "file_setup.h"
 #include "output/preview.h"
-#include "refusing_folders.h"
 #include "window_fixture.h"
 
 #include <QCoreApplication>
@@ -11,10 +11,7 @@
 
 #include <csignal>
 #include <cstring>
-#include <optional>
-#include <sys/stat.h>
 #include <thread>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -30,43 +27,6 @@ static int holdLock(const char *path)
     return 0;
 }
 
-// Sets environment variables for its lifetime.
-class Environment
-{
-public:
-    Environment() = default;
-    Environment(const Environment &) = delete;
-    Environment &operator=(const Environment &) = delete;
-    ~Environment()
-    {
-        for (const auto &[name, value] : saved_) {
-            if (value)
-                qputenv(name, *value);
-            else
-                qunsetenv(name);
-        }
-    }
-    void set(const char *name, const QString &value)
-    {
-        save(name);
-        qputenv(name, QFile::encodeName(value));
-    }
-    void unset(const char *name)
-    {
-        save(name);
-        qunsetenv(name);
-    }
-
-private:
-    void save(const char *name)
-    {
-        saved_.emplace_back(name, qEnvironmentVariableIsSet(name)
-                                      ? std::optional<QByteArray>(qgetenv(name))
-                                      : std::nullopt);
-    }
-    std::vector<std::pair<const char *, std::optional<QByteArray>>> saved_;
-};
-
 static bool makeFolder(const QString &path, mode_t mode, uid_t owner = ::geteuid())
 {
     const QByteArray native = QFile::encodeName(path);
@@ -74,125 +34,92 @@ static bool makeFolder(const QString &path, mode_t mode, uid_t owner = ::geteuid
            ::chown(native.constData(), owner, gid_t(-1)) == 0;
 }
 
-static struct stat status(const QString &path)
-{
-    struct stat result = {};
-    ::lstat(QFile::encodeName(path).constData(), &result);
-    return result;
-}
-
 class TestLifecycle : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void secondInstanceRefused();
-    void lockOfKilledInstanceIsTakenOver();
-    void lockFailuresOtherThanALiveInstanceStartSilently_data();
-    void lockFailuresOtherThanALiveInstanceStartSilently();
-    void temporaryFileIsPrivateAndOrdinaryFilesOnlyAreRemoved();
+    void onlyALiveInstanceRefusesTheStart_data();
+    void onlyALiveInstanceRefusesTheStart();
+    void onlyOrdinaryTemporaryFilesAreRemoved();
     void plantedRuntimeFoldersAreNeverUsed_data();
     void plantedRuntimeFoldersAreNeverUsed();
     void terminationSignalEndsLikeExit_data();
     void terminationSignalEndsLikeExit();
+    void cleanup() // of what a test changed in the environment
+    {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
+        for (const auto &[name, value] : environment_)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
 
 private:
     IsolatedRuntime runtime_;
+    const std::pair<const char *, QByteArray> environment_[2] = {
+        {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}, {"TMPDIR", qgetenv("TMPDIR")}};
 };
 
-void TestLifecycle::secondInstanceRefused()
-{
-    FakeDesktop desktop;
-    Lifecycle::InstanceLock first;
-    QVERIFY(Lifecycle::claimSingleInstance(first, desktop));
-    QVERIFY(desktop.messages.isEmpty());
+enum class LockFolder { Writable, Full, ReadOnly };
+enum class Holder { None, Killed, Live }; // of a lock already there
 
-    Lifecycle::InstanceLock second;
-    QVERIFY(!Lifecycle::claimSingleInstance(second, desktop));
-    QCOMPARE(desktop.messages.size(), 1);
-    QCOMPARE(desktop.messages.first().title, u"Orvane"_s);
-    QCOMPARE(desktop.messages.first().text, u"你已经运行这个应用程序了"_s);
+void TestLifecycle::onlyALiveInstanceRefusesTheStart_data()
+{
+    QTest::addColumn<LockFolder>("folder");
+    QTest::addColumn<Holder>("holder");
+    QTest::newRow("live instance") << LockFolder::Writable << Holder::Live;
+    QTest::newRow("killed instance's lock") << LockFolder::Writable << Holder::Killed;
+    QTest::newRow("full folder") << LockFolder::Full << Holder::None;
+    QTest::newRow("read-only folder") << LockFolder::ReadOnly << Holder::None;
+    QTest::newRow("read-only, killed instance's lock") << LockFolder::ReadOnly << Holder::Killed;
+    QTest::newRow("read-only, live instance") << LockFolder::ReadOnly << Holder::Live;
 }
 
-void TestLifecycle::lockOfKilledInstanceIsTakenOver()
+// Only a live instance's lock keeps the program from starting, and only then is a box shown;
+// a lock that cannot be made lets it start silently.
+void TestLifecycle::onlyALiveInstanceRefusesTheStart()
 {
-    const QString path = runtime_.path() + u"/killed.lock"_s;
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {u"--hold-lock"_s, path});
-    QVERIFY(child.waitForReadyRead(10000));
-    QCOMPARE(child.readLine().trimmed(), QByteArray("locked"));
-
-    Lifecycle::InstanceLock whileAlive(path);
-    QCOMPARE(whileAlive.tryAcquire(), Lifecycle::InstanceLock::Claim::HeldByLiveInstance);
-
-    child.kill();
-    QVERIFY(child.waitForFinished(10000));
-    QVERIFY(QFileInfo::exists(path)); // left behind, as after a crash
-
-    FakeDesktop desktop;
-    Lifecycle::InstanceLock next(path);
-    QVERIFY(Lifecycle::claimSingleInstance(next, desktop));
-    QVERIFY(desktop.messages.isEmpty());
-}
-
-enum class LockFailure { FullFolder, ReadOnlyFolder };
-
-void TestLifecycle::lockFailuresOtherThanALiveInstanceStartSilently_data()
-{
-    QTest::addColumn<LockFailure>("failure");
-    QTest::addColumn<QString>("holder"); // of the lock already there: none, killed, live
-    QTest::newRow("full folder") << LockFailure::FullFolder << u"none"_s;
-    QTest::newRow("read-only folder") << LockFailure::ReadOnlyFolder << u"none"_s;
-    QTest::newRow("read-only, killed instance's lock")
-        << LockFailure::ReadOnlyFolder << u"killed"_s;
-    QTest::newRow("read-only, live instance") << LockFailure::ReadOnlyFolder << u"live"_s;
-}
-
-// Only a live instance's lock keeps the program from starting, and only then is a box shown.
-void TestLifecycle::lockFailuresOtherThanALiveInstanceStartSilently()
-{
-    QFETCH(LockFailure, failure);
-    QFETCH(QString, holder);
-    const auto folder = folderWithInodeFlags();
-    if (failure == LockFailure::ReadOnlyFolder && !folder)
+    QFETCH(LockFolder, folder);
+    QFETCH(Holder, holder);
+    const bool readOnly = folder == LockFolder::ReadOnly;
+    const auto flaggable = readOnly ? folderWithInodeFlags() : nullptr;
+    if (readOnly && !flaggable)
         QSKIP("no file system here keeps inode flags (chattr), which even root obeys");
     QTemporaryDir plain;
-    const QString path = (folder ? folder->path() : plain.path()) + u"/instance.lock"_s;
+    const QString base = readOnly ? flaggable->path() : plain.path();
+    const QString path = base + u"/instance.lock"_s;
     QProcess child;
-    if (holder != u"none"_s) {
+    if (holder != Holder::None) {
         child.start(QCoreApplication::applicationFilePath(), {u"--hold-lock"_s, path});
         QVERIFY(child.waitForReadyRead(10000));
-        if (holder == u"killed"_s) {
-            child.kill();
-            QVERIFY(child.waitForFinished(10000));
-        }
+        QCOMPARE(child.readLine().trimmed(), QByteArray("locked"));
+    }
+    if (holder == Holder::Killed) {
+        child.kill();
+        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(path)); // left behind, as after a crash
     }
 
     FakeDesktop desktop;
     Lifecycle::InstanceLock lock(path);
     bool started = false;
     {
-        std::optional<InodeFlag> readOnly;
-        if (failure == LockFailure::ReadOnlyFolder)
-            QVERIFY(readOnly.emplace(QFileInfo(path).absolutePath(), FS_IMMUTABLE_FL).isSet());
-        std::optional<FileSizeLimit> full;
-        if (failure == LockFailure::FullFolder)
-            full.emplace(0);
+        const auto unflag = qScopeGuard([&] { setInodeFlag(base, FS_IMMUTABLE_FL, false); });
+        QVERIFY(!readOnly || setInodeFlag(base, FS_IMMUTABLE_FL, true));
+        const auto limit = limitFileSize(folder == LockFolder::Full ? 0 : RLIM_INFINITY);
         started = Lifecycle::claimSingleInstance(lock, desktop);
     }
-    const bool live = holder == u"live"_s;
-    QCOMPARE(started, !live);
-    QCOMPARE(desktop.messages.size(), live ? 1 : 0);
     child.kill();
     child.waitForFinished(10000);
+    const bool live = holder == Holder::Live;
+    QCOMPARE(started, !live);
+    QCOMPARE(desktop.messages.size(), live ? 1 : 0);
+    QVERIFY(!live || desktop.messages.first().title == u"Orvane"_s);
+    QVERIFY(!live || desktop.messages.first().text == u"你已经运行这个应用程序了"_s);
 }
 
-void TestLifecycle::temporaryFileIsPrivateAndOrdinaryFilesOnlyAreRemoved()
+void TestLifecycle::onlyOrdinaryTemporaryFilesAreRemoved()
 {
     const QString path = Lifecycle::temporaryPreviewPath();
-    QCOMPARE(QFileInfo(path).absolutePath(), runtime_.path() + u"/Orvane"_s);
-    QCOMPARE(QFileInfo(QFileInfo(path).absolutePath()).permissions() & 0x0077,
-             QFileDevice::Permissions());
 
     // Nothing there: nothing happens.
     Lifecycle::removeTemporaryPreview();
@@ -207,70 +134,61 @@ void TestLifecycle::temporaryFileIsPrivateAndOrdinaryFilesOnlyAreRemoved()
 
 void TestLifecycle::plantedRuntimeFoldersAreNeverUsed_data()
 {
-    QTest::addColumn<QString>("planted"); // what stands at <runtime>/Orvane
+    QTest::addColumn<QString>("plantedAt"); // a folder holding a temp.jpg linked to a victim
+    QTest::addColumn<int>("mode");          // -1: nothing planted
+    QTest::addColumn<uid_t>("owner");
+    QTest::addColumn<bool>("asLink"); // the folder is a link to one of ours
     QTest::addColumn<bool>("used");
-    QTest::newRow("nothing: made private") << u"nothing"_s << true;
-    QTest::newRow("ours, with a link for temp.jpg") << u"ours"_s << true;
-    QTest::newRow("ours, but open to all") << u"open"_s << false;
-    QTest::newRow("another user's") << u"foreign"_s << false;
-    QTest::newRow("a link to a folder of ours") << u"link"_s << false;
-    QTest::newRow("no runtime folder, a shared one in /tmp") << u"shared"_s << false;
+    const uid_t me = ::geteuid(), nobody = 65534;
+    QTest::newRow("nothing: made private") << u"run/Orvane"_s << -1 << me << false << true;
+    QTest::newRow("ours, temp.jpg a link") << u"run/Orvane"_s << 0700 << me << false << true;
+    QTest::newRow("ours, open to all") << u"run/Orvane"_s << 0777 << me << false << false;
+    QTest::newRow("another user's") << u"run/Orvane"_s << 0700 << nobody << false << false;
+    QTest::newRow("a link") << u"run/Orvane"_s << 0700 << me << true << false;
+    // Qt refuses a /tmp/runtime-<user> made by someone else; the fallback was a shared folder.
+    QTest::newRow("no runtime folder, a shared one in /tmp")
+        << u"tmp/Orvane"_s << 0777 << nobody << false << false;
 }
 
 // A folder someone else could write into is never used, and no link is followed: writing the
 // preview leaves the file a planted temp.jpg points at alone.
 void TestLifecycle::plantedRuntimeFoldersAreNeverUsed()
 {
-    QFETCH(QString, planted);
+    QFETCH(QString, plantedAt);
+    QFETCH(int, mode);
+    QFETCH(uid_t, owner);
+    QFETCH(bool, asLink);
     QFETCH(bool, used);
-    const bool needsRoot = planted == u"foreign"_s || planted == u"shared"_s;
-    if (needsRoot && ::geteuid() != 0)
+    if (owner != ::geteuid() && ::geteuid() != 0)
         QSKIP("only root may make a folder for another user");
-    constexpr uid_t kNobody = 65534;
     QTemporaryDir root;
-    const QString base = root.path();
-    Environment environment;
-    environment.set("XDG_RUNTIME_DIR", base + u"/run"_s);
-    environment.set("XDG_CACHE_HOME", base + u"/cache"_s);
-    environment.set("TMPDIR", base + u"/tmp"_s);
-    QVERIFY(makeFolder(base + u"/run"_s, 0700) && makeFolder(base + u"/tmp"_s, 01777));
-    const QString victim = base + u"/victim"_s;
+    const QString base = root.path() + u'/';
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + u"run"_s));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(base + u"cache"_s));
+    qputenv("TMPDIR", QFile::encodeName(base + u"tmp"_s));
+    QVERIFY(makeFolder(base + u"run"_s, 0700) && makeFolder(base + u"tmp"_s, 01777));
+    const QString victim = base + u"victim"_s;
     QVERIFY(QFile(victim).open(QIODevice::WriteOnly));
-    const auto plantLinkIn = [&](const QString &folder) {
-        return QFile::link(victim, folder + u"/temp.jpg"_s);
-    };
-    const QString folder = base + u"/run/Orvane"_s;
-    if (planted == u"ours"_s)
-        QVERIFY(makeFolder(folder, 0700) && plantLinkIn(folder));
-    else if (planted == u"open"_s)
-        QVERIFY(makeFolder(folder, 0777) && plantLinkIn(folder));
-    else if (planted == u"foreign"_s)
-        QVERIFY(makeFolder(folder, 0700, kNobody) && plantLinkIn(folder));
-    else if (planted == u"link"_s)
-        QVERIFY(makeFolder(base + u"/elsewhere"_s, 0700) && plantLinkIn(base + u"/elsewhere"_s) &&
-                QFile::link(base + u"/elsewhere"_s, folder));
-    if (planted == u"shared"_s) {
-        environment.unset("XDG_RUNTIME_DIR");
-        const QString user = QString::fromLocal8Bit(qgetenv("USER"));
-        QVERIFY(makeFolder(base + u"/tmp/runtime-"_s + (user.isEmpty() ? u"root"_s : user), 0700,
-                           kNobody));
-        QVERIFY(makeFolder(base + u"/tmp/Orvane"_s, 0777, kNobody) &&
-                plantLinkIn(base + u"/tmp/Orvane"_s));
+    if (mode >= 0) {
+        const QString real = base + (asLink ? u"elsewhere"_s : plantedAt);
+        QVERIFY(makeFolder(real, mode_t(mode), owner));
+        QVERIFY(QFile::link(victim, real + u"/temp.jpg"_s));
+        QVERIFY(!asLink || QFile::link(real, base + plantedAt));
+    }
+    if (plantedAt.startsWith(u"tmp/"_s)) {
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString user = qEnvironmentVariable("USER", u"root"_s);
+        QVERIFY(makeFolder(base + u"tmp/runtime-"_s + user, 0700, owner));
     }
 
     const QString chosen = Lifecycle::runtimeFolder();
-    QCOMPARE(chosen, used ? folder : base + u"/cache/Orvane"_s);
-    const struct stat folderStatus = status(chosen);
-    QVERIFY(S_ISDIR(folderStatus.st_mode));
-    QCOMPARE(folderStatus.st_uid, ::geteuid());
-    QCOMPARE(folderStatus.st_mode & 0777, 0700u);
-
+    QCOMPARE(chosen, base + (used ? plantedAt : u"cache/Orvane"_s));
+    QCOMPARE(status(chosen).st_uid, ::geteuid());
+    QCOMPARE(status(chosen).st_mode & 0777, 0700u);
     renderPreview(WindowFixture::filled({16, 16}, Qt::red), Lifecycle::temporaryPreviewPath(),
                   {16, 16});
     QCOMPARE(QFileInfo(victim).size(), 0);
-    const struct stat preview = status(chosen + u"/temp.jpg"_s);
-    QVERIFY(S_ISREG(preview.st_mode));
-    QCOMPARE(preview.st_mode & 0777, 0600u);
+    QCOMPARE(status(chosen + u"/temp.jpg"_s).st_mode & 0777, 0600u);
 }
 
 void TestLifecycle::terminationSignalEndsLikeExit_data()
