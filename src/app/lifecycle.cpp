@@ -7,33 +7,55 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace Lifecycle {
 
+namespace {
+
+// Made if missing; otherwise used only when it is a real folder of this user's that nobody
+// else may enter, since anyone who can write there could plant a link for us to write through.
+bool isPrivateFolder(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) == 0)
+        return ::chmod(native.constData(), 0700) == 0; // whatever the umask made of it
+    struct stat status = {};
+    return errno == EEXIST && ::lstat(native.constData(), &status) == 0 &&
+           S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() && (status.st_mode & 0077) == 0;
+}
+
+} // namespace
+
 QString runtimeFolder()
 {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (base.isEmpty())
-        base = QDir::tempPath();
-    const QString folder = base + u"/Orvane"_s;
-    if (!QFileInfo::exists(folder)) {
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    return folder;
+    // Qt gives no runtime location when the one it finds belongs to someone else.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && isPrivateFolder(runtime + u"/Orvane"_s))
+        return runtime + u"/Orvane"_s;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && QDir().mkpath(cache) && isPrivateFolder(cache + u"/Orvane"_s))
+        return cache + u"/Orvane"_s;
+    return {};
 }
 
 QString temporaryPreviewPath()
 {
-    return runtimeFolder() + u"/temp.jpg"_s;
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + u"/temp.jpg"_s;
 }
 
 void removeTemporaryPreview()
 {
     const QString path = temporaryPreviewPath();
-    if (QFileInfo(path).isFile())
+    if (!path.isEmpty() && QFileInfo(path).isFile())
         QFile::remove(path);
 }
 
@@ -53,31 +75,55 @@ QString usageGuideText()
 }
 
 InstanceLock::InstanceLock(const QString &path)
-    : lock_(path)
 {
+    if (path.isEmpty())
+        return;
+    lock_ = std::make_unique<QLockFile>(path);
     // Never judge a live instance's lock by its age; a dead owner is still detected.
-    lock_.setStaleLockTime(0);
+    lock_->setStaleLockTime(0);
 }
 
-bool InstanceLock::tryAcquire()
+InstanceLock::Claim InstanceLock::tryAcquire()
 {
-    return lock_.tryLock(0);
+    if (!lock_)
+        return Claim::Unavailable;
+    if (lock_->tryLock(0))
+        return Claim::Acquired;
+    if (lock_->error() == QLockFile::LockFailedError && ownerIsAlive())
+        return Claim::HeldByLiveInstance;
+    return Claim::Unavailable;
+}
+
+// A dead instance's lock that could not be removed (a read-only folder) fails like a live
+// one. Only a lock whose owner is known to be gone counts as dead: one still being written by
+// an instance starting at the same moment must keep this one out.
+bool InstanceLock::ownerIsAlive() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!lock_->getLockInfo(&pid, &host, &application) || pid <= 0 ||
+        host != QSysInfo::machineHostName())
+        return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 QString instanceSocketPath()
 {
-    return runtimeFolder() + u"/instance.socket"_s;
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + u"/instance.socket"_s;
 }
 
 QString InstanceLock::defaultPath()
 {
-    return runtimeFolder() + u"/instance.lock"_s;
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + u"/instance.lock"_s;
 }
 
 bool claimSingleInstance(InstanceLock &lock, Desktop &desktop,
                          const std::function<bool()> &handOver)
 {
-    if (lock.tryAcquire())
+    if (lock.tryAcquire() != InstanceLock::Claim::HeldByLiveInstance)
         return true;
     if (handOver && handOver())
         return false;

@@ -9,7 +9,9 @@ class Desktop;
 
 namespace Lifecycle {
 
-// Per-user private folder for the preview file and the instance lock.
+// Per-user folder for the preview file and the instance lock, private to the user: the
+// runtime folder's own, or one in the user's cache when that is not safe to use. Empty when
+// neither is.
 QString runtimeFolder();
 QString temporaryPreviewPath();
 // Where the running instance listens for photos handed over by a second start.
@@ -25,16 +27,27 @@ QString usageGuideText();
 class InstanceLock
 {
 public:
+    enum class Claim {
+        Acquired,
+        HeldByLiveInstance,
+        // No lock could be made (no private folder, a read-only or full one): run unguarded.
+        Unavailable,
+    };
+
     explicit InstanceLock(const QString &path = defaultPath());
-    bool tryAcquire();
+    Claim tryAcquire();
+    // Empty when there is no private folder.
     static QString defaultPath();
 
 private:
-    QLockFile lock_;
+    bool ownerIsAlive() const;
+
+    std::unique_ptr<QLockFile> lock_;
 };
 
 // Refuses a second instance: returns false when another one runs, after telling the user
-// unless handOver() passes the work on to it.
+// unless handOver() passes the work on to it. Any other failure to lock lets the program
+// start, silently.
 bool claimSingleInstance(InstanceLock &lock, Desktop &desktop,
                          const std::function<bool()> &handOver = {});
 

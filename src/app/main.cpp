@@ -4,6 +4,7 @@
 #include "app/lifecycle.h"
 #include "app/main_form.h"
 #include "app/qt_desktop.h"
+#include "app/termination_signals.h"
 
 #include <QApplication>
 
@@ -19,20 +20,30 @@ int main(int argc, char *argv[])
     configureApplication(app);
     const CommandLine command = parseCommandLine(app);
 
+    // Caught before the lock is taken, so that no kill or logout can leave it behind. Leaving
+    // every event loop, a dialog's too, lets the lock go on the way out of main.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app,
+                     [] { QCoreApplication::exit(0); });
+
     QtDesktop desktop;
     Lifecycle::InstanceLock lock;
     const QString socket = Lifecycle::instanceSocketPath();
     // A second start with a photo hands it over and ends without a word.
     const auto handOver = [&] {
-        return !command.file.isEmpty() && sendToRunningInstance(socket, command.file);
+        return !command.file.isEmpty() && !socket.isEmpty() &&
+               sendToRunningInstance(socket, command.file);
     };
     if (!Lifecycle::claimSingleInstance(lock, desktop, handOver))
         return 0;
 
     MainForm form(desktop);
     QObject::connect(&form, &MainForm::exitRequested, &app, [] { QCoreApplication::exit(0); });
+    // Closing the window stops the pass and removes the preview file, as 退出 does.
+    QObject::connect(&termination, &TerminationSignals::received, &form, &QWidget::close);
     InstanceServer server;
-    server.listen(socket);
+    if (!socket.isEmpty())
+        server.listen(socket);
     QObject::connect(&server, &InstanceServer::fileReceived, &form, [&form](const QString &path) {
         form.openTarget(path);
         form.raise();
@@ -41,5 +52,8 @@ int main(int argc, char *argv[])
     form.show();
     if (!command.file.isEmpty())
         form.openTarget(command.file);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A dialog's event loop that ended with the program may have had a preview written after.
+    Lifecycle::removeTemporaryPreview();
+    return status;
 }

@@ -13,5 +13,6 @@ QByteArray encodeJpeg(const QImage &image, int quality);
 
 // Writes the image as JPEG to path, whatever its extension. The file is replaced whole or not
 // at all: on false the old file is untouched and nothing is left beside it. A path that is a
-// folder or a device, a missing folder, and a read-only file or folder are refused.
+// folder or a device, a missing folder, and a read-only file or folder are refused. The file
+// keeps its permission bits, and its owner and group where the process may set them.
 bool saveJpeg(const QImage &image, const QString &path, int quality);

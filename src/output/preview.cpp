@@ -1,9 +1,8 @@
 #include "output/preview.h"
 
+#include "output/file_replace.h"
 #include "output/jpeg_writer.h"
 #include "photo/photo_loader.h"
-
-#include <QFile>
 
 #include <cmath>
 
@@ -44,10 +43,8 @@ QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
     const QByteArray jpeg = encodeJpeg(target, kJpegQuality);
     if (jpeg.isEmpty())
         return {};
-    // The file is only a by-product nobody else reads, so a plain write (no atomic replace,
-    // no sync) will do, and decoding the bytes in hand gives the very picture it holds.
-    QFile file(tempPath);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) != jpeg.size())
-        file.remove();
+    // The file is a by-product: a failed write costs nothing, and decoding the bytes in hand
+    // gives the very picture it holds.
+    writePrivateFile(tempPath, jpeg);
     return decodePreview(jpeg, frame);
 }
