@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QImageReader>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +33,7 @@ private slots:
     void borderIsNoPicture();
     void previewFollowsTargetAndToggles();
     void saveThenReloadShowsSavedJpeg();
+    void saveKeepsWhatTheCameraWrote();
     void failedSaveAndReloadChangeNothing();
 
 private:
@@ -236,6 +238,31 @@ void TestPhotos::saveThenReloadShowsSavedJpeg()
     QVERIFY(target->image() != original);
     QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
     QCOMPARE(f_.enabledStates(), u"1111"_s);
+}
+
+// A camera's sideways photo: saved upright, with orientation 1 and its maker kept.
+void TestPhotos::saveKeepsWhatTheCameraWrote()
+{
+    const QByteArray exif = QByteArray::fromHex("ffe1003c457869660000 4d4d002a00000008 0002"
+                                                "010f00020000000e00000026 011200030000000100060000"
+                                                "00000000") +
+                            QByteArray("Orvane Optics", 14);
+    QImage stored = f_.filled({64, 32}, Qt::darkBlue);
+    stored.setPixel(0, 0, qRgb(255, 255, 0)); // top left stored, top right shown
+    const QString path = f_.files->filePath(u"camera.jpg"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encodeJpeg(stored, 95).insert(2, exif)));
+    file.close();
+    f_.importVia("导入客体", path);
+    QCOMPARE(f_.photo("SaveForm")->image().size(), QSize(32, 64));
+    f_.press("SaveJPG");
+    QVERIFY(f_.desktop.messages.isEmpty());
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("Orvane Optics"));
+    QImageReader reader(path);
+    QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
+    const QImage saved = reader.read();
+    QCOMPARE(saved.size(), QSize(32, 64));
+    QVERIFY(qRed(saved.pixel(31, 0)) > 200 && qBlue(saved.pixel(0, 0)) > 100);
 }
 
 void TestPhotos::failedSaveAndReloadChangeNothing()

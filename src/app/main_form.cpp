@@ -186,6 +186,7 @@ void MainForm::openTarget(const QString &path)
     // A running pass stops before its next row and leaves the new photo untouched.
     stopPass_ = true;
     targetPath_ = path;
+    targetMetadata_ = readMetadata(path);
     ui_.target->setImage(std::move(*image));
     ui_.target->move(centredOrigin(ui_.target->image().size()));
     rebuildPreview();
@@ -204,12 +205,11 @@ void MainForm::releaseOn(PhotoBox *photo, QPointF position)
 void MainForm::reloadTarget()
 {
     if (!targetPath_.isEmpty()) {
-        LoadedPhoto photo = loadPhoto(targetPath_);
-        if (!photo.ok()) {
-            showUnreadablePhoto();
+        auto image = readPhoto(targetPath_);
+        if (!image)
             return;
-        }
-        ui_.target->setImage(std::move(photo.image));
+        targetMetadata_ = readMetadata(targetPath_);
+        ui_.target->setImage(std::move(*image));
     }
     actions_->apply(ActionEvent::ReloadPressed);
     if (!targetPath_.isEmpty())
@@ -218,11 +218,20 @@ void MainForm::reloadTarget()
 
 void MainForm::saveTarget()
 {
-    const bool saved =
-        !targetPath_.isEmpty() && saveJpeg(ui_.target->image(), targetPath_, kJpegQuality);
+    const SavedPhoto saved =
+        savePhotoJpeg(ui_.target->image(), targetPath_, kJpegQuality, targetMetadata_);
     actions_->apply(ActionEvent::SavePressed);
-    if (!saved)
+    if (!saved.saved) {
         desktop_.message(this, QCoreApplication::applicationName(), u"保存失败"_s);
+        return;
+    }
+    QStringList lost;
+    for (const MetadataLoss &loss : saved.leftOut) {
+        if (!lost.contains(metadataPartName(loss.part)))
+            lost << metadataPartName(loss.part);
+    }
+    if (!lost.isEmpty())
+        notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
 }
 
 void MainForm::rebuildPreview()

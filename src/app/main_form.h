@@ -3,6 +3,7 @@
 #include "app/control_roster.h"
 #include "colour/colour_word.h"
 #include "correct/gains.h"
+#include "output/metadata.h"
 #include "photo/placement.h"
 
 #include <QImage>
@@ -80,6 +81,8 @@ private:
     Gains gains_;
     DragAnchor anchor_;
     QString targetPath_;
+    // What the target's file carried when it was read, for the save to keep.
+    PhotoMetadata targetMetadata_;
 
     // The running pass, if any: a handler between its rows may ask it to stop.
     bool stopPass_ = false;

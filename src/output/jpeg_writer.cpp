@@ -38,3 +38,15 @@ bool saveJpeg(const QImage &image, const QString &path, int quality)
     const QByteArray jpeg = encodeJpeg(image, quality);
     return !jpeg.isEmpty() && replaceFile(path, jpeg);
 }
+
+SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
+                         const PhotoMetadata &metadata)
+{
+    if (path.isEmpty())
+        return {};
+    const QByteArray jpeg = encodeJpeg(image, quality);
+    if (jpeg.isEmpty())
+        return {};
+    const MetadataResult kept = withMetadata(jpeg, metadata, image.size());
+    return {replaceFile(path, kept.jpeg), kept.leftOut};
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/metadata.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -16,3 +18,16 @@ QByteArray encodeJpeg(const QImage &image, int quality);
 // folder or a device, a missing folder, and a read-only file or folder are refused. The file
 // keeps its permission bits, and its owner and group where the process may set them.
 bool saveJpeg(const QImage &image, const QString &path, int quality);
+
+// What a save of a photo did: whether the file was written, and what of the metadata could
+// not be kept in it.
+struct SavedPhoto
+{
+    bool saved = false;
+    QList<MetadataLoss> leftOut;
+};
+
+// saveJpeg() with the metadata the photo's file carried put back in. Metadata never blocks
+// the save: what cannot be kept is left out and listed.
+SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
+                         const PhotoMetadata &metadata);

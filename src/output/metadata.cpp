@@ -2,8 +2,13 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <exception>
 #include <mutex>
@@ -178,8 +183,17 @@ PhotoMetadata readMetadata(const QString &path)
 {
     prepareLibrary();
     PhotoMetadata metadata;
-    // An absolute path: Exiv2 would read a name such as "http://..." from the network.
-    const std::string file = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+    // Exiv2 opens files by name. Give it one that can only be the regular file checked here:
+    // a named pipe put in its place would block, and a name such as "http://..." would make
+    // it read from the network.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return metadata;
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return metadata;
+    const std::string file = "/proc/self/fd/" + std::to_string(fd);
     auto &losses = metadata.unreadable;
     attempt(MetadataPart::All, losses, [&] {
         if (Exiv2::ImageFactory::getType(file) == Exiv2::ImageType::none)
