@@ -7,10 +7,6 @@
 // The quality both the save button and the preview ask for.
 inline constexpr int kJpegQuality = 80;
 
-// Baseline 4:2:0 JPEG data of the image at quality 1-100 (clamped); empty on failure.
-// Transparent pixels are encoded as if over white.
-QByteArray encodeJpeg(const QImage &image, int quality);
-
 // Writes the image as JPEG to path, whatever its extension. The file is replaced whole or not
 // at all: on false the old file is untouched and nothing is left beside it. A path that is a
 // folder or a device, a missing folder, and a read-only file or folder are refused.

@@ -1,7 +1,7 @@
 #include "output/preview.h"
 
 #include "output/jpeg_writer.h"
-#include "photo/photo_loader.h"
+#include "photo/jpeg_codec.h"
 
 #include <QFile>
 
@@ -34,14 +34,9 @@ double previewCaptionLeft(double frameWidth)
     return (frameWidth - kPreviewCaptionWidth) / 2;
 }
 
-QImage decodePreview(const QByteArray &data, QSize frame)
-{
-    return decodeJpeg(data, frame);
-}
-
 QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
 {
-    const QByteArray jpeg = encodeJpeg(target, kJpegQuality);
+    const QByteArray jpeg = encodeJpeg(target, kJpegQuality).data;
     if (jpeg.isEmpty())
         return {};
     // The file is only a by-product nobody else reads, so a plain write (no atomic replace,
@@ -49,5 +44,5 @@ QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
     QFile file(tempPath);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) != jpeg.size())
         file.remove();
-    return decodePreview(jpeg, frame);
+    return decodeJpeg(jpeg, frame).image;
 }
