@@ -116,8 +116,9 @@ std::optional<QSize> readGifCanvas(QIODevice &device)
         if (block[0] == ',') {
             if (block.size() < 10)
                 return std::nullopt;
-            canvas = canvas.expandedTo(
-                QSize(le16(block, 1) + le16(block, 5), le16(block, 3) + le16(block, 7)));
+            // Qt clips every frame to the screen; a screen with no area takes the frame's.
+            if (canvas.isEmpty())
+                canvas = QSize(le16(block, 1) + le16(block, 5), le16(block, 3) + le16(block, 7));
             return canvas;
         }
         if (block[0] != '!')

@@ -27,7 +27,8 @@ struct BmpHeader
 // Nothing for data that is not a BMP file header and info header.
 std::optional<BmpHeader> readBmpHeader(const QByteArray &head, qint64 fileSize);
 
-// The canvas a GIF's first frame is drawn on: its logical screen, grown to hold the frame.
+// The canvas a GIF's first frame is drawn on: its logical screen, or for a screen with no
+// area the frame's extent.
 // Nothing if the headers are cut short. Leaves the device where it was.
 std::optional<QSize> readGifCanvas(QIODevice &device);
 
