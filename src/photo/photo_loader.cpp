@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -45,8 +46,9 @@ LoadedPhoto outOfMemory()
 }
 
 // Finds where a JPEG stream ends (just past its end-of-image marker) by walking its segments
-// by their lengths and its entropy-coded data byte by byte, so that a thumbnail's marker
-// inside a segment is skipped, as the decoder skips it. Resumes where the last call stopped.
+// by their lengths and its entropy-coded data from marker to marker, so that a thumbnail's
+// end marker inside a segment is skipped, as the decoder skips it. Resumes where the last
+// call stopped.
 class JpegEnd
 {
 public:
@@ -56,14 +58,22 @@ public:
         const auto *d = reinterpret_cast<const uchar *>(data.constData());
         const qsizetype n = data.size();
         for (;;) {
-            if (entropyCoded_) {
-                // A 0xff followed by a stuffed zero, a restart marker or fill belongs to the data.
-                while (at_ + 1 < n && !(d[at_] == 0xff && d[at_ + 1] != 0 && d[at_ + 1] != 0xff &&
-                                        (d[at_ + 1] < 0xd0 || d[at_ + 1] > 0xd7)))
-                    ++at_;
+            // In entropy-coded data a 0xff followed by a stuffed zero, a restart marker or
+            // fill belongs to the data; any other pair starts the next segment.
+            while (entropyCoded_) {
+                const void *ff = at_ < n ? std::memchr(d + at_, 0xff, size_t(n - at_)) : nullptr;
+                if (!ff) {
+                    at_ = std::max(at_, n);
+                    return -1;
+                }
+                at_ = static_cast<const uchar *>(ff) - d;
                 if (at_ + 1 >= n)
                     return -1;
-                entropyCoded_ = false;
+                const uchar next = d[at_ + 1];
+                if (next == 0 || next == 0xff || (next >= 0xd0 && next <= 0xd7))
+                    ++at_;
+                else
+                    entropyCoded_ = false;
             }
             if (at_ + 2 > n)
                 return -1;
