@@ -1,7 +1,5 @@
 #include "photo/picture_header.h"
 
-#include <QtEndian>
-
 #include <algorithm>
 #include <bit>
 
@@ -13,19 +11,29 @@ constexpr quint32 kInfoHeaderSize = 40;
 constexpr quint32 kV4HeaderSize = 108;
 enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
 
+// Bytes past the end read as zero, so a short header can never be read beyond.
+quint32 number(const QByteArray &data, qsizetype at, int bytes, bool bigEndian)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= quint32(at + i < data.size() ? uchar(data.at(at + i)) : 0)
+                 << 8 * (bigEndian ? bytes - 1 - i : i);
+    return value;
+}
+
 quint16 le16(const QByteArray &data, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(data.constData() + at);
+    return quint16(number(data, at, 2, false));
 }
 
 quint32 le32(const QByteArray &data, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(data.constData() + at);
+    return number(data, at, 4, false);
 }
 
 quint32 be32(const QByteArray &data, qsizetype at)
 {
-    return qFromBigEndian<quint32>(data.constData() + at);
+    return number(data, at, 4, true);
 }
 
 // Reads length bytes at an absolute position and puts the device back.
