@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Orvane need.
+# Installs the Debian packages that building, testing and running Orvane need; with --fuzz,
+# also what the fuzz target needs.
 # Idempotent and quiet when everything is already there.
 set -euo pipefail
 
@@ -11,6 +12,10 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     desktop-file-utils appstream dpkg-dev
 )
+# CI also builds the fuzz target, which needs clang and its libFuzzer.
+if [ "${1:-}" = --fuzz ]; then
+    packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

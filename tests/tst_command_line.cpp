@@ -1,5 +1,6 @@
 #include "app/instance_channel.h"
 #include "output/jpeg_writer.h"
+#include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 
 #include <QProcess>
@@ -53,7 +54,7 @@ private slots:
         };
         const QString preview = runtime.filePath(u"Orvane/temp.jpg"_s);
         const auto previewOf = [](const QString &path) {
-            return encodeJpeg(loadPhoto(path).image, 80);
+            return encodeJpeg(loadPhoto(path).image, 80).data;
         };
         const auto previewShown = [&] {
             QFile file(preview);

@@ -1,5 +1,6 @@
 #include "file_setup.h"
 #include "output/jpeg_writer.h"
+#include "photo/jpeg_codec.h"
 
 #include <QTest>
 
@@ -54,7 +55,7 @@ private slots:
         QTemporaryDir plain;
         const QString base = folder ? folder->path() : plain.path();
         const QString path = base + u'/' + name;
-        const QByteArray old = encodeJpeg(filled(Qt::red), kJpegQuality);
+        const QByteArray old = encodeJpeg(filled(Qt::red), kJpegQuality).data;
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         file.close();
@@ -72,7 +73,7 @@ private slots:
         }
         QCOMPARE(saved, fault == Fault::None);
         QCOMPARE(entries(base), before);
-        QCOMPARE(contents(path), saved ? encodeJpeg(filled(Qt::blue), kJpegQuality) : old);
+        QCOMPARE(contents(path), saved ? encodeJpeg(filled(Qt::blue), kJpegQuality).data : old);
     }
 
     void saveKeepsOwnerGroupAndMode_data()
@@ -107,7 +108,7 @@ private slots:
         QVERIFY(!throughLink || QFile::link(path, link));
 
         QVERIFY(saveJpeg(filled(Qt::blue), throughLink ? link : path, kJpegQuality));
-        QCOMPARE(contents(path), encodeJpeg(filled(Qt::blue), kJpegQuality));
+        QCOMPARE(contents(path), encodeJpeg(filled(Qt::blue), kJpegQuality).data);
         QCOMPARE(S_ISLNK(status(link).st_mode), throughLink);
         const mode_t umask = ::umask(0);
         ::umask(umask);

@@ -1,5 +1,6 @@
 #include "output/jpeg_writer.h"
 #include "output/metadata.h"
+#include "photo/jpeg_codec.h"
 
 #include <exiv2/exiv2.hpp>
 
@@ -92,7 +93,7 @@ private slots:
     // A camera's portrait photo, held sideways: 64 x 48 stored, orientation 6, a thumbnail.
     void initTestCase()
     {
-        const QString path = write(u"camera.jpg"_s, encodeJpeg(gradient({64, 48}), 90));
+        const QString path = write(u"camera.jpg"_s, encodeJpeg(gradient({64, 48}), 90).data);
         auto image = Exiv2::ImageFactory::open(path.toStdString());
         image->readMetadata();
         Exiv2::ExifData &exif = image->exifData();
@@ -102,7 +103,7 @@ private slots:
         exif["Exif.Photo.DateTimeOriginal"] = "2012:05:01 10:20:30";
         exif["Exif.Photo.PixelXDimension"] = uint32_t(64);
         exif["Exif.Photo.PixelYDimension"] = uint32_t(48);
-        const QByteArray thumbnail = encodeJpeg(gradient({16, 12}), 80);
+        const QByteArray thumbnail = encodeJpeg(gradient({16, 12}), 80).data;
         Exiv2::ExifThumb(exif).setJpegThumbnail(bytesOf(thumbnail), long(thumbnail.size()));
         image->xmpData()["Xmp.xmp.CreatorTool"] = "Orvane Test";
         image->xmpData()["Xmp.tiff.Orientation"] = "6";
@@ -125,7 +126,7 @@ private slots:
     void keepsWhatTheCameraWroteForTheUprightPicture()
     {
         const QImage upright = gradient({48, 64});
-        const QByteArray plain = encodeJpeg(upright, 80);
+        const QByteArray plain = encodeJpeg(upright, 80).data;
         const MetadataResult saved = withMetadata(plain, camera_, upright.size());
         QVERIFY(saved.leftOut.isEmpty());
 
@@ -171,7 +172,7 @@ private slots:
         const PhotoMetadata metadata = readMetadata(path);
         QVERIFY(metadata.isEmpty());
         QCOMPARE(metadata.unreadable, QList<MetadataLoss>());
-        const QByteArray plain = encodeJpeg(gradient({8, 8}), 80);
+        const QByteArray plain = encodeJpeg(gradient({8, 8}), 80).data;
         const MetadataResult saved = withMetadata(plain, metadata, {8, 8});
         QCOMPARE(saved.jpeg, plain);
         QVERIFY(saved.leftOut.isEmpty());
@@ -193,7 +194,7 @@ private slots:
         PhotoMetadata damaged = camera_;
         QByteArray *parts[] = {&damaged.exif, &damaged.xmp, &damaged.iptc, &damaged.iccProfile};
         *parts[int(lost)] = QByteArray("<x:xmpmeta damaged").repeated(4);
-        const QByteArray plain = encodeJpeg(gradient({48, 64}), 80);
+        const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
         const MetadataResult saved = withMetadata(plain, damaged, {48, 64});
 
         QCOMPARE(saved.leftOut.size(), 1);
@@ -210,14 +211,14 @@ private slots:
     // An Exif segment that claims more bytes than the file holds.
     void unreadableFileGivesThePlainPictureAndTheReason()
     {
-        QByteArray broken = encodeJpeg(gradient({16, 16}), 80);
+        QByteArray broken = encodeJpeg(gradient({16, 16}), 80).data;
         broken.insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba);
         broken.truncate(40);
         const PhotoMetadata metadata = readMetadata(write(u"broken.jpg"_s, broken));
         QVERIFY(metadata.isEmpty());
         QCOMPARE(metadata.unreadable.size(), 1);
 
-        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80);
+        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
         const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
         QCOMPARE(saved.jpeg, plain);
         QCOMPARE(saved.leftOut, metadata.unreadable);

@@ -1,5 +1,6 @@
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
+#include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 
 #include <QtTest>
@@ -72,7 +73,8 @@ private slots:
         const QByteArray exif = QByteArray::fromHex(
             "ffe10022 457869660000 4d4d002a00000008 0001 011200030000000100060000 00000000");
         const QImage stored = quarters({64, 32}, {kRed, kBlue, kWhite, kBlack});
-        row("orient6.jpg", {kWhite, kRed, kBlack, kBlue}, encodeJpeg(stored, 95).insert(2, exif));
+        row("orient6.jpg", {kWhite, kRed, kBlack, kBlue},
+            encodeJpeg(stored, 95).data.insert(2, exif));
         row("missing.jpg", {});
         row("garbage.jpg", {}, "not a picture");
         row("jpeg-marker-then-garbage.jpg", {}, "\xff\xd8\xff\xe0 broken");
@@ -117,7 +119,7 @@ private slots:
         QCOMPARE(dir.entryList(kEverything), before);
         QFile file(old);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), encodeJpeg(replaces ? second : first, kJpegQuality));
+        QCOMPARE(file.readAll(), encodeJpeg(replaces ? second : first, kJpegQuality).data);
     }
 
     // The target box is the photo with a 2-pixel border on each side. The preview is decoded
@@ -149,7 +151,7 @@ private slots:
         QVERIFY(looksLike(preview, kHalves));
         QFile written(temp); // the temporary file holds the very picture shown
         QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(decodePreview(written.readAll(), roundedFrameSize(frame)), preview);
+        QCOMPARE(decodeJpeg(written.readAll(), roundedFrameSize(frame)).image, preview);
         QCOMPARE(renderPreview(photo, dir_.filePath(u"no/temp.jpg"_s), roundedFrameSize(frame)),
                  preview);
     }

@@ -3,6 +3,7 @@
 #include "app/preview_image.h"
 #include "app/qt_desktop.h"
 #include "output/jpeg_writer.h"
+#include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "window_fixture.h"
 
@@ -227,7 +228,7 @@ void TestPhotos::saveThenReloadShowsSavedJpeg()
     QFile file(path), temp(Lifecycle::temporaryPreviewPath());
     QVERIFY(file.open(QIODevice::ReadOnly) && temp.open(QIODevice::ReadOnly));
     const QByteArray saved = file.readAll();
-    QCOMPARE(saved, encodeJpeg(original, 80));
+    QCOMPARE(saved, encodeJpeg(original, 80).data);
     QCOMPARE(saved, temp.readAll());
     QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
 
@@ -251,7 +252,8 @@ void TestPhotos::saveKeepsWhatTheCameraWrote()
     stored.setPixel(0, 0, qRgb(255, 255, 0)); // top left stored, top right shown
     const QString path = f_.files->filePath(u"camera.jpg"_s);
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encodeJpeg(stored, 95).insert(2, exif)));
+    QVERIFY(file.open(QIODevice::WriteOnly) &&
+            file.write(encodeJpeg(stored, 95).data.insert(2, exif)));
     file.close();
     f_.importVia("导入客体", path);
     QCOMPARE(f_.photo("SaveForm")->image().size(), QSize(32, 64));

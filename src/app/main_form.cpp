@@ -132,6 +132,11 @@ void MainForm::showUnreadablePhoto()
     notify(u"无法打开该图片文件！"_s);
 }
 
+void MainForm::showOutOfMemory()
+{
+    notify(u"内存不足，无法完成该操作！"_s);
+}
+
 void MainForm::showInvalidNumber()
 {
     notify(u"颜色数值无效！请重新选点！"_s);
@@ -153,11 +158,17 @@ QString MainForm::askForPhoto()
 std::optional<QImage> MainForm::readPhoto(const QString &path)
 {
     LoadedPhoto photo = loadPhoto(path);
-    if (!photo.ok()) {
-        showUnreadablePhoto();
+    switch (photo.outcome) {
+    case LoadedPhoto::Outcome::Ok:
+        return std::move(photo.image);
+    case LoadedPhoto::Outcome::OutOfMemory:
+        showOutOfMemory();
         return std::nullopt;
+    case LoadedPhoto::Outcome::Unreadable:
+        break;
     }
-    return std::move(photo.image);
+    showUnreadablePhoto();
+    return std::nullopt;
 }
 
 void MainForm::importReference()
@@ -183,13 +194,16 @@ void MainForm::openTarget(const QString &path)
     auto image = readPhoto(path);
     if (!image)
         return;
+    auto preview = makePreview(*image);
+    if (!preview)
+        return;
     // A running pass stops before its next row and leaves the new photo untouched.
     stopPass_ = true;
     targetPath_ = path;
     targetMetadata_ = readMetadata(path);
     ui_.target->setImage(std::move(*image));
     ui_.target->move(centredOrigin(ui_.target->image().size()));
-    rebuildPreview();
+    showPreview(std::move(*preview));
 }
 
 void MainForm::pressOn(PhotoBox *photo, QPointF position)
@@ -208,12 +222,14 @@ void MainForm::reloadTarget()
         auto image = readPhoto(targetPath_);
         if (!image)
             return;
+        auto preview = makePreview(*image);
+        if (!preview)
+            return;
         targetMetadata_ = readMetadata(targetPath_);
         ui_.target->setImage(std::move(*image));
+        showPreview(std::move(*preview));
     }
     actions_->apply(ActionEvent::ReloadPressed);
-    if (!targetPath_.isEmpty())
-        rebuildPreview();
 }
 
 void MainForm::saveTarget()
@@ -221,7 +237,11 @@ void MainForm::saveTarget()
     const SavedPhoto saved =
         savePhotoJpeg(ui_.target->image(), targetPath_, kJpegQuality, targetMetadata_);
     actions_->apply(ActionEvent::SavePressed);
-    if (!saved.saved) {
+    if (saved.status == SaveStatus::OutOfMemory) {
+        showOutOfMemory();
+        return;
+    }
+    if (saved.status == SaveStatus::Failed) {
         desktop_.message(this, QCoreApplication::applicationName(), u"保存失败"_s);
         return;
     }
@@ -234,15 +254,26 @@ void MainForm::saveTarget()
         notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
 }
 
-void MainForm::rebuildPreview()
+std::optional<MainForm::Preview> MainForm::makePreview(const QImage &target)
 {
-    const QSizeF exact = previewFrameSize(QSizeF(ui_.target->size()));
-    const QSize frame = roundedFrameSize(exact);
-    ui_.previewFrame->resize(frame);
-    ui_.previewImage->resize(frame);
-    ui_.previewImage->setImage(
-        renderPreview(ui_.target->image(), Lifecycle::temporaryPreviewPath(), frame));
-    ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(frame.width()))),
+    const int border = 2 * ui_.target->frameWidth();
+    const QSizeF outer(target.width() + border, target.height() + border);
+    const QSize frame = roundedFrameSize(previewFrameSize(outer));
+    QImage image = renderPreview(target, Lifecycle::temporaryPreviewPath(), frame);
+    // Our own encoding of a picture decodes again unless memory ran out.
+    if (image.isNull() && !target.isNull()) {
+        showOutOfMemory();
+        return std::nullopt;
+    }
+    return Preview{std::move(image), frame};
+}
+
+void MainForm::showPreview(Preview preview)
+{
+    ui_.previewFrame->resize(preview.frame);
+    ui_.previewImage->resize(preview.frame);
+    ui_.previewImage->setImage(std::move(preview.image));
+    ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(preview.frame.width()))),
                              ui_.previewCaption->y());
 }
 
@@ -329,7 +360,8 @@ void MainForm::runCorrectionPass()
         actions_->apply(ActionEvent::PassStopped);
         return;
     }
-    rebuildPreview();
+    if (auto preview = makePreview(ui_.target->image()))
+        showPreview(std::move(*preview));
     actions_->apply(ActionEvent::PassCompleted);
     desktop_.beep();
 }

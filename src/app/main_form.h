@@ -54,7 +54,15 @@ private:
     void releaseOn(PhotoBox *photo, QPointF position);
     void reloadTarget();
     void saveTarget();
-    void rebuildPreview();
+    // The target as it will be saved, sized for the preview frame; nothing when memory runs
+    // out (the user is told).
+    struct Preview
+    {
+        QImage image;
+        QSize frame;
+    };
+    std::optional<Preview> makePreview(const QImage &target);
+    void showPreview(Preview preview);
     void hidePreviewOnClick();
 
     // Colours and the correction.
@@ -68,6 +76,7 @@ private:
     void notify(const QString &text);
     void showUnreadablePhoto();
     void showInvalidNumber();
+    void showOutOfMemory();
     void showUsageGuide();
     void exitProgram();
 

@@ -1,41 +1,13 @@
 #include "output/jpeg_writer.h"
 
 #include "output/file_replace.h"
-#include "photo/image_memory.h"
-#include "photo/photo_loader.h"
-#include "photo/turbo_jpeg.h"
-
-#include <algorithm>
-
-QByteArray encodeJpeg(const QImage &image, int quality)
-{
-    const QImage rgb = toOpaqueRgb32(image);
-    if (rgb.isNull())
-        return {};
-    const TurboHandle turbo(tjInitCompress());
-    if (!turbo)
-        return {};
-    // Encoding straight into a worst-case buffer of our own spares a copy; only the pages the
-    // data reaches become resident.
-    const unsigned long capacity = tjBufSize(rgb.width(), rgb.height(), TJSAMP_420);
-    if (capacity == static_cast<unsigned long>(-1))
-        return {};
-    QByteArray jpeg = newByteArray(qsizetype(capacity));
-    auto *buffer = reinterpret_cast<unsigned char *>(jpeg.data());
-    unsigned long length = capacity;
-    if (tjCompress2(turbo.get(), rgb.constBits(), rgb.width(), int(rgb.bytesPerLine()),
-                    rgb.height(), kTurboRgb32, &buffer, &length, TJSAMP_420,
-                    std::clamp(quality, 1, 100), TJFLAG_NOREALLOC) != 0)
-        return {};
-    jpeg.resize(qsizetype(length));
-    return jpeg;
-}
+#include "photo/jpeg_codec.h"
 
 bool saveJpeg(const QImage &image, const QString &path, int quality)
 {
     if (path.isEmpty())
         return false;
-    const QByteArray jpeg = encodeJpeg(image, quality);
+    const QByteArray jpeg = encodeJpeg(image, quality).data;
     return !jpeg.isEmpty() && replaceFile(path, jpeg);
 }
 
@@ -44,9 +16,13 @@ SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
 {
     if (path.isEmpty())
         return {};
-    const QByteArray jpeg = encodeJpeg(image, quality);
-    if (jpeg.isEmpty())
+    const EncodedJpeg jpeg = encodeJpeg(image, quality);
+    if (jpeg.status == JpegStatus::OutOfMemory)
+        return {SaveStatus::OutOfMemory, {}};
+    if (jpeg.status != JpegStatus::Ok)
         return {};
-    const MetadataResult kept = withMetadata(jpeg, metadata, image.size());
-    return {replaceFile(path, kept.jpeg), kept.leftOut};
+    const MetadataResult kept = withMetadata(jpeg.data, metadata, image.size());
+    if (!replaceFile(path, kept.jpeg))
+        return {};
+    return {SaveStatus::Saved, kept.leftOut};
 }

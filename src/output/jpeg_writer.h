@@ -9,10 +9,6 @@
 // The quality both the save button and the preview ask for.
 inline constexpr int kJpegQuality = 80;
 
-// Baseline 4:2:0 JPEG data of the image at quality 1-100 (clamped); empty on failure.
-// Transparent pixels are encoded as if over white.
-QByteArray encodeJpeg(const QImage &image, int quality);
-
 // Writes the image as JPEG to path, whatever its extension. The file is replaced whole or not
 // at all: on false the old file is untouched and nothing is left beside it. A path that is a
 // folder or a device, a missing folder, and a read-only file or folder are refused. The file
@@ -21,9 +17,11 @@ bool saveJpeg(const QImage &image, const QString &path, int quality);
 
 // What a save of a photo did: whether the file was written, and what of the metadata could
 // not be kept in it.
+enum class SaveStatus { Failed, Saved, OutOfMemory };
+
 struct SavedPhoto
 {
-    bool saved = false;
+    SaveStatus status = SaveStatus::Failed;
     QList<MetadataLoss> leftOut;
 };
 

@@ -2,7 +2,7 @@
 
 #include "output/file_replace.h"
 #include "output/jpeg_writer.h"
-#include "photo/photo_loader.h"
+#include "photo/jpeg_codec.h"
 
 #include <cmath>
 
@@ -33,18 +33,13 @@ double previewCaptionLeft(double frameWidth)
     return (frameWidth - kPreviewCaptionWidth) / 2;
 }
 
-QImage decodePreview(const QByteArray &data, QSize frame)
-{
-    return decodeJpeg(data, frame);
-}
-
 QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
 {
-    const QByteArray jpeg = encodeJpeg(target, kJpegQuality);
+    const QByteArray jpeg = encodeJpeg(target, kJpegQuality).data;
     if (jpeg.isEmpty())
         return {};
     // The file is a by-product: a failed write costs nothing, and decoding the bytes in hand
     // gives the very picture it holds.
     writePrivateFile(tempPath, jpeg);
-    return decodePreview(jpeg, frame);
+    return decodeJpeg(jpeg, frame).image;
 }

@@ -21,10 +21,7 @@ QSize roundedFrameSize(QSizeF frame);
 // Left of the caption centred in a frame of this width, unrounded.
 double previewCaptionLeft(double frameWidth);
 
-// Preview JPEG data as RGB32 at about the frame's size: the smallest DCT scale that still
-// covers the frame, never enlarged. Null if it is not a JPEG this program could have written.
-QImage decodePreview(const QByteArray &data, QSize frame);
-
 // The target as it will look saved: encoded at kJpegQuality, written to tempPath and decoded
-// for the frame. If the file cannot be written the preview still comes from the same bytes.
+// at the smallest DCT scale that still covers the frame, never enlarged. If the file cannot be
+// written the preview still comes from the same bytes. Null if memory runs out.
 QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame);

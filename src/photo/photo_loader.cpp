@@ -1,43 +1,127 @@
 #include "photo/photo_loader.h"
 
-#include "photo/image_memory.h"
-#include "photo/turbo_jpeg.h"
+#include "photo/jpeg_codec.h"
+#include "photo/picture_header.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
-#include <QPainter>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
 
 namespace {
 
+using Outcome = LoadedPhoto::Outcome;
+
 // Qt counts bytes, not pixels, and 16-bit formats decode at 8 bytes a pixel.
 constexpr int kReaderLimitMb = int(kMaxPhotoPixels * 8 / (1024 * 1024));
+// No acceptable JPEG stream comes near this size.
+constexpr qint64 kMaxJpegBytes = 4 * kMaxPhotoPixels;
+constexpr qint64 kFirstJpegRead = qint64(256) << 10;
 
-bool tooLarge(QSize size)
+LoadedPhoto failure(Outcome outcome, const QString &error)
 {
-    return qint64(size.width()) * size.height() > kMaxPhotoPixels;
+    return {QImage(), error, outcome};
 }
 
-QSize scaledSize(QSize full, QSize atLeast)
+LoadedPhoto tooLarge()
 {
-    if (atLeast.isEmpty())
-        return full;
-    int count = 0;
-    const tjscalingfactor *factors = tjGetScalingFactors(&count);
-    QSize best = full;
-    for (int i = 0; i < count; ++i) {
-        const tjscalingfactor factor = factors[i];
-        if (factor.num > factor.denom)
-            continue;
-        const QSize scaled(TJSCALED(full.width(), factor), TJSCALED(full.height(), factor));
-        if (scaled.width() >= atLeast.width() && scaled.height() >= atLeast.height() &&
-            scaled.width() < best.width())
-            best = scaled;
+    return failure(Outcome::Unreadable,
+                   QStringLiteral("The picture is larger than %1 pixels or %2 pixels a side")
+                       .arg(kMaxPhotoPixels)
+                       .arg(kMaxPhotoSide));
+}
+
+LoadedPhoto outOfMemory()
+{
+    return failure(Outcome::OutOfMemory, QStringLiteral("Not enough memory for the picture"));
+}
+
+// Finds where a JPEG stream ends (just past its end-of-image marker) by walking its segments
+// by their lengths and its entropy-coded data from marker to marker, so that a thumbnail's
+// end marker inside a segment is skipped, as the decoder skips it. Resumes where the last
+// call stopped.
+class JpegEnd
+{
+public:
+    // The end, or -1 while the data seen so far has not reached it.
+    qsizetype find(const QByteArray &data)
+    {
+        const auto *d = reinterpret_cast<const uchar *>(data.constData());
+        const qsizetype n = data.size();
+        for (;;) {
+            // In entropy-coded data a 0xff followed by a stuffed zero, a restart marker or
+            // fill belongs to the data; any other pair starts the next segment.
+            while (entropyCoded_) {
+                const void *ff = at_ < n ? std::memchr(d + at_, 0xff, size_t(n - at_)) : nullptr;
+                if (!ff) {
+                    at_ = std::max(at_, n);
+                    return -1;
+                }
+                at_ = static_cast<const uchar *>(ff) - d;
+                if (at_ + 1 >= n)
+                    return -1;
+                const uchar next = d[at_ + 1];
+                if (next == 0 || next == 0xff || (next >= 0xd0 && next <= 0xd7))
+                    ++at_;
+                else
+                    entropyCoded_ = false;
+            }
+            if (at_ + 2 > n)
+                return -1;
+            // The decoder skips anything between segments up to the next 0xff, and fill bytes.
+            if (d[at_] != 0xff || d[at_ + 1] == 0xff) {
+                ++at_;
+                continue;
+            }
+            const uchar marker = d[at_ + 1];
+            if (marker == 0xd9)
+                return at_ + 2;
+            if (marker == 0xd8 || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
+                at_ += 2;
+                continue;
+            }
+            if (at_ + 4 > n)
+                return -1;
+            at_ += 2 + (d[at_ + 2] << 8 | d[at_ + 3]);
+            entropyCoded_ = marker == 0xda;
+        }
     }
-    return best;
+
+private:
+    qsizetype at_ = 0;
+    bool entropyCoded_ = false;
+};
+
+// The JPEG stream at the start of the file, read up to its end marker and no further, in
+// growing steps: junk after the picture is never read.
+QByteArray readJpegStream(QFile &file)
+{
+    QByteArray data;
+    JpegEnd end;
+    qint64 step = kFirstJpegRead;
+    while (data.size() < kMaxJpegBytes) {
+        const qsizetype had = data.size();
+        data.resize(had + qsizetype(std::min(step, kMaxJpegBytes - had)));
+        const qint64 got = file.read(data.data() + had, data.size() - had);
+        data.resize(had + std::max<qint64>(got, 0));
+        if (const qsizetype at = end.find(data); at >= 0) {
+            data.truncate(at);
+            return data;
+        }
+        if (got <= 0)
+            return data; // cut short: the decoder fills in the rest
+        step = data.size();
+    }
+    return data;
 }
 
 QImageIOHandler::Transformations exifTransformation(const QByteArray &jpeg)
@@ -91,95 +175,150 @@ QImage transformed(QImage image, QImageIOHandler::Transformations transformation
     return image;
 }
 
-QByteArray readAll(QFile &file)
+// Qt scales an n-bit channel by shifting it left, so white comes out as 248; repeating the
+// bits fills the low ones too, so that 0 stays 0 and the top value becomes 255.
+void replicateChannelBits(QImage &image, std::array<int, 3> bits)
 {
-    QByteArray data = newByteArray(file.size());
-    const qint64 length = file.read(data.data(), data.size());
-    data.resize(std::max<qint64>(length, 0));
-    // A file that grew since size() was asked: take the rest the ordinary way.
-    if (!file.atEnd())
-        data += file.readAll();
-    return data;
+    const std::array<int, 3> shifts{16, 8, 0};
+    std::array<std::array<uchar, 256>, 3> tables;
+    for (int c = 0; c < 3; ++c) {
+        const int n = bits[c] >= 1 && bits[c] <= 7 ? bits[c] : 8;
+        for (int v = 0; v < 256; ++v) {
+            const int top = v >> (8 - n);
+            int out = 0;
+            for (int shift = 8 - n; shift > -n; shift -= n)
+                out |= shift >= 0 ? top << shift : top >> -shift;
+            tables[c][v] = uchar(out);
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            QRgb p = line[x] & 0xff000000;
+            for (int c = 0; c < 3; ++c)
+                p |= QRgb(tables[c][line[x] >> shifts[c] & 0xff]) << shifts[c];
+            line[x] = p;
+        }
+    }
 }
 
-LoadedPhoto readWithQt(QIODevice *device)
+// Qt's BMP reader leaves unread pixels as the heap left them when the data ends early, but
+// fills a buffer of the right size and format that it is handed. So hand it one filled with
+// a single colour (palette entry 0, or opaque black), and refuse the file if it was not used.
+LoadedPhoto readBmp(QImageReader &reader, QFile &file)
+{
+    const std::optional<BmpHeader> header = readBmpHeader(file.peek(256), file.size());
+    if (!header || !header->fitsFile)
+        return failure(Outcome::Unreadable, QStringLiteral("The file is shorter than its picture"));
+    if (!fitsPhotoLimits(header->size))
+        return tooLarge();
+    QImage image(header->size, header->decodedFormat);
+    if (image.isNull())
+        return outOfMemory();
+    image.fill(image.depth() == 32 ? 0xff000000 : 0);
+    const uchar *filled = image.constBits();
+    if (!reader.read(&image))
+        return failure(Outcome::Unreadable, reader.errorString());
+    if (image.constBits() != filled)
+        return failure(Outcome::Unreadable, QStringLiteral("The BMP headers are inconsistent"));
+    if (image.depth() == 32)
+        replicateChannelBits(image, header->channelBits);
+    return {image, QString(), Outcome::Ok};
+}
+
+LoadedPhoto readWithQt(QFile &file)
 {
     QImageReader::setAllocationLimit(kReaderLimitMb);
-    QImageReader reader(device);
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    if (const QSize size = reader.size(); size.isValid() && tooLarge(size))
-        return {QImage(),
-                QStringLiteral("The picture has more than %1 pixels").arg(kMaxPhotoPixels)};
-    QImage image = reader.read();
-    if (image.isNull())
-        return {QImage(), reader.errorString()};
+    const QByteArray format = reader.format();
+    LoadedPhoto photo;
+    if (format == "bmp") {
+        photo = readBmp(reader, file);
+    } else {
+        QSize size = reader.size();
+        if (format == "gif") {
+            size = readGifCanvas(file).value_or(QSize());
+        } else if (format == "ico") {
+            const QList<QSize> sizes = readIcoEntrySizes(file).value_or(QList<QSize>());
+            const auto pixels = [](QSize s) { return qint64(s.width()) * s.height(); };
+            const auto largest =
+                std::max_element(sizes.begin(), sizes.end(),
+                                 [&](QSize a, QSize b) { return pixels(a) < pixels(b); });
+            if (largest == sizes.end())
+                return failure(Outcome::Unreadable, QStringLiteral("The icon is damaged"));
+            size = *largest;
+            reader.jumpToImage(int(largest - sizes.begin()));
+        }
+        if (size.isValid() && !fitsPhotoLimits(size))
+            return tooLarge();
+        photo.image = reader.read();
+        if (photo.image.isNull()) {
+            // Qt reports a failed allocation like damage; tell them apart by trying one.
+            const bool memory = size.isValid() && QImage(size, QImage::Format_RGB32).isNull();
+            return memory ? outOfMemory() : failure(Outcome::Unreadable, reader.errorString());
+        }
+        photo.outcome = Outcome::Ok;
+    }
+    if (!photo.ok())
+        return photo;
+    if (!fitsPhotoLimits(photo.image.size()))
+        return tooLarge();
     // Qt reads a ratio from "@2x" file names; a photo is always one pixel per pixel here.
-    image.setDevicePixelRatio(1);
-    image = toOpaqueRgb32(std::move(image));
-    if (image.isNull())
-        return {QImage(), QStringLiteral("Not enough memory for the picture")};
-    return {image, QString()};
+    photo.image.setDevicePixelRatio(1);
+    photo.image = toOpaqueRgb32(std::move(photo.image));
+    return photo.image.isNull() ? outOfMemory() : photo;
+}
+
+// Opens without blocking (a FIFO would wait for a writer) and judges the file that was opened,
+// not whatever the name points to a moment later.
+bool openRegularFile(QFile &file, const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+LoadedPhoto load(const QString &path)
+{
+    QFile file;
+    if (!openRegularFile(file, path))
+        return failure(Outcome::Unreadable, QStringLiteral("Not a readable file: %1").arg(path));
+    if (file.peek(3) == QByteArrayLiteral("\xff\xd8\xff")) {
+        const QByteArray data = readJpegStream(file);
+        DecodedJpeg decoded = decodeJpeg(data);
+        switch (decoded.status) {
+        case JpegStatus::Ok: {
+            QImage image = transformed(std::move(decoded.image), exifTransformation(data));
+            return image.isNull() ? outOfMemory() : LoadedPhoto{image, QString(), Outcome::Ok};
+        }
+        case JpegStatus::OutOfMemory:
+            return outOfMemory();
+        case JpegStatus::Refused:
+            return failure(Outcome::Unreadable, QStringLiteral("The JPEG data is damaged"));
+        case JpegStatus::Unsupported:
+            break; // CMYK, say, which Qt's reader takes
+        }
+        file.seek(0);
+    }
+    return readWithQt(file);
 }
 
 } // namespace
 
 LoadedPhoto loadPhoto(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {QImage(), file.errorString()};
-    // No acceptable JPEG comes near this size; Qt refuses such a file without reading it all.
-    if (file.peek(3) == QByteArrayLiteral("\xff\xd8\xff") && file.size() <= 4 * kMaxPhotoPixels) {
-        const QByteArray data = readAll(file);
-        QImage image = decodeJpeg(data);
-        if (!image.isNull())
-            image = transformed(std::move(image), exifTransformation(data));
-        if (!image.isNull())
-            return {image, QString()};
-        file.seek(0);
+    try {
+        return load(path);
+    } catch (const std::bad_alloc &) {
+        return outOfMemory();
     }
-    return readWithQt(&file);
-}
-
-QImage decodeJpeg(const QByteArray &data, QSize atLeast)
-{
-    const TurboHandle turbo(tjInitDecompress());
-    if (!turbo)
-        return {};
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
-    const auto length = static_cast<unsigned long>(data.size());
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(turbo.get(), bytes, length, &width, &height, &subsampling,
-                            &colourspace) != 0)
-        return {};
-    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK || tooLarge(QSize(width, height)))
-        return {};
-    const QSize size = scaledSize(QSize(width, height), atLeast);
-    QImage image = newRgb32Image(size);
-    if (image.isNull())
-        return {};
-    // A warning (a truncated file, say) still leaves every row written, as Qt shows it too.
-    if (tjDecompress2(turbo.get(), bytes, length, image.bits(), size.width(),
-                      int(image.bytesPerLine()), size.height(), kTurboRgb32, 0) != 0 &&
-        tjGetErrorCode(turbo.get()) != TJERR_WARNING)
-        return {};
-    return image;
-}
-
-QImage toOpaqueRgb32(QImage image)
-{
-    if (image.isNull() || image.format() == QImage::Format_RGB32)
-        return image;
-    if (!image.hasAlphaChannel()) {
-        image.convertTo(QImage::Format_RGB32);
-        return image;
-    }
-    QImage opaque(image.size(), QImage::Format_RGB32);
-    if (opaque.isNull())
-        return opaque;
-    opaque.fill(Qt::white);
-    QPainter painter(&opaque);
-    painter.drawImage(0, 0, image);
-    return opaque;
 }

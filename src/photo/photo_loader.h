@@ -1,31 +1,29 @@
 #pragma once
 
-#include <QByteArray>
+#include "photo/image_memory.h"
+
 #include <QImage>
-#include <QSize>
 #include <QString>
 
-// Photos are refused above this many pixels (512 MB as RGB32): enough for 100-megapixel
-// cameras, small enough that a forged header cannot make us allocate gigabytes.
-inline constexpr qint64 kMaxPhotoPixels = qint64(1) << 27;
-
-// A photo read from a file: an opaque RGB32 image, or a null image and the reason.
+// A photo read from a file: an opaque RGB32 image, or a null image and why.
 struct LoadedPhoto
 {
-    QImage image;
-    QString error;
+    enum class Outcome {
+        Ok,
+        Unreadable,  // not a file, not a picture, damaged, or over the photo limits
+        OutOfMemory, // a picture, but there was not memory enough to decode it
+    };
 
-    bool ok() const { return !image.isNull(); }
+    QImage image;
+    QString error; // for a log; empty when Ok
+    Outcome outcome = Outcome::Unreadable;
+
+    bool ok() const { return outcome == Outcome::Ok; }
 };
 
 // Reads BMP, JPEG, GIF, ICO (and anything else Qt reads), choosing the decoder by content,
 // turned upright by its EXIF orientation, converted to RGB32 with transparency over white.
+// Only regular files are opened, without ever blocking. Every frame size is checked against
+// the photo limits before anything is allocated for it; an ICO gives its largest entry. Never
+// throws: running out of memory is an outcome of its own.
 LoadedPhoto loadPhoto(const QString &path);
-
-// Decodes JPEG data straight into RGB32 at the smallest DCT scale (1/8 to 1) that is at
-// least atLeast in both directions; an empty atLeast means full size. EXIF orientation is
-// not applied. Null for data the fast decoder cannot take (not JPEG, CMYK, too large).
-QImage decodeJpeg(const QByteArray &data, QSize atLeast = QSize());
-
-// Any image as opaque RGB32; transparent pixels are composited over white.
-QImage toOpaqueRgb32(QImage image);

@@ -1,0 +1,171 @@
+#include "photo/picture_header.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+constexpr quint32 kCoreHeaderSize = 12; // the oldest header: 16-bit sizes, 3-byte palette
+constexpr quint32 kInfoHeaderSize = 40;
+constexpr quint32 kV4HeaderSize = 108;
+enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
+
+// Bytes past the end read as zero, so a short header can never be read beyond.
+quint32 number(const QByteArray &data, qsizetype at, int bytes, bool bigEndian)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= quint32(at + i < data.size() ? uchar(data.at(at + i)) : 0)
+                 << 8 * (bigEndian ? bytes - 1 - i : i);
+    return value;
+}
+
+quint16 le16(const QByteArray &data, qsizetype at)
+{
+    return quint16(number(data, at, 2, false));
+}
+
+quint32 le32(const QByteArray &data, qsizetype at)
+{
+    return number(data, at, 4, false);
+}
+
+quint32 be32(const QByteArray &data, qsizetype at)
+{
+    return number(data, at, 4, true);
+}
+
+// Reads length bytes at an absolute position and puts the device back.
+QByteArray readAt(QIODevice &device, qint64 position, qint64 length)
+{
+    const qint64 was = device.pos();
+    QByteArray bytes;
+    if (device.seek(position))
+        bytes = device.read(length);
+    device.seek(was);
+    return bytes;
+}
+
+} // namespace
+
+std::optional<BmpHeader> readBmpHeader(const QByteArray &head, qint64 fileSize)
+{
+    if (head.size() < kFileHeaderSize + 16 || !head.startsWith("BM"))
+        return std::nullopt;
+    const quint32 pixelOffset = le32(head, 10);
+    const quint32 infoSize = le32(head, kFileHeaderSize);
+    const bool core = infoSize == kCoreHeaderSize;
+    if (!core && (infoSize < kInfoHeaderSize || head.size() < kFileHeaderSize + 40))
+        return std::nullopt;
+
+    BmpHeader header;
+    int bits = 0;
+    quint32 compression = Rgb, colours = 0;
+    qint64 width = 0, height = 0;
+    if (core) {
+        width = le16(head, 18);
+        height = le16(head, 20);
+        bits = le16(head, 24);
+    } else {
+        width = qint32(le32(head, 18));
+        height = std::abs(qint64(qint32(le32(head, 22))));
+        bits = le16(head, 28);
+        compression = le32(head, 30);
+        colours = le32(head, 46);
+    }
+    header.size = QSize(int(std::clamp<qint64>(width, 0, INT_MAX)),
+                        int(std::clamp<qint64>(height, 0, INT_MAX)));
+
+    bool alpha = false;
+    if (bits == 16 && compression == Rgb)
+        header.channelBits = {5, 5, 5};
+    if (compression == BitFields && head.size() >= 70) {
+        // The masks follow a 40-byte header, or sit inside a longer one at the same place.
+        const qsizetype at = kFileHeaderSize + kInfoHeaderSize;
+        for (int c = 0; c < 3; ++c)
+            header.channelBits[c] = std::popcount(le32(head, at + 4 * c));
+        alpha = infoSize >= kV4HeaderSize && le32(head, at + 12) != 0;
+    }
+    header.decodedFormat = bits > 8   ? (alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
+                           : bits > 1 ? QImage::Format_Indexed8
+                                      : QImage::Format_Mono;
+
+    // The palette follows the info header (Qt reads at most 40 bytes of a longer one), and
+    // the pixels start where the header says, but never before the palette ends.
+    const qint64 entries = bits <= 8 ? (colours ? colours : qint64(1) << bits) : 0;
+    const qint64 paletteEnd =
+        kFileHeaderSize + std::min(infoSize, kInfoHeaderSize) + entries * (core ? 3 : 4);
+    const qint64 pixelStart = std::max<qint64>(pixelOffset, paletteEnd);
+    const qint64 room = fileSize - pixelStart;
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    const bool uncompressed = compression == Rgb || compression == BitFields;
+    header.fitsFile =
+        paletteEnd <= fileSize &&
+        (uncompressed ? room >= 0 && (height == 0 || rowBytes <= room / height) : room > 0);
+    return header;
+}
+
+std::optional<QSize> readGifCanvas(QIODevice &device)
+{
+    const QByteArray screen = readAt(device, 0, 13);
+    if (screen.size() < 13 || !screen.startsWith("GIF"))
+        return std::nullopt;
+    QSize canvas(le16(screen, 6), le16(screen, 8));
+    qint64 at = 13;
+    const auto flags = quint8(screen[10]);
+    if (flags & 0x80)
+        at += 3 << ((flags & 7) + 1);
+    // Extensions come before the first image descriptor: skip their sub-blocks.
+    for (;;) {
+        const QByteArray block = readAt(device, at, 10);
+        if (block.isEmpty())
+            return std::nullopt;
+        if (block[0] == ',') {
+            if (block.size() < 10)
+                return std::nullopt;
+            // Qt clips every frame to the screen; a screen with no area takes the frame's.
+            if (canvas.isEmpty())
+                canvas = QSize(le16(block, 1) + le16(block, 5), le16(block, 3) + le16(block, 7));
+            return canvas;
+        }
+        if (block[0] != '!')
+            return std::nullopt;
+        at += 2;
+        for (;;) {
+            const QByteArray length = readAt(device, at, 1);
+            if (length.isEmpty())
+                return std::nullopt;
+            at += 1 + quint8(length[0]);
+            if (length[0] == 0)
+                break;
+        }
+    }
+}
+
+std::optional<QList<QSize>> readIcoEntrySizes(QIODevice &device)
+{
+    const QByteArray head = readAt(device, 0, 6);
+    if (head.size() < 6 || le16(head, 0) != 0)
+        return std::nullopt;
+    const int count = le16(head, 4);
+    const QByteArray directory = readAt(device, 6, qint64(count) * 16);
+    if (directory.size() < count * 16)
+        return std::nullopt;
+    QList<QSize> sizes;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray entry = readAt(device, le32(directory, i * 16 + 12), 24);
+        if (entry.size() < 24)
+            return std::nullopt;
+        if (entry.startsWith("\x89PNG\r\n\x1a\n")) {
+            sizes.append(QSize(int(std::min<quint32>(be32(entry, 16), INT_MAX)),
+                               int(std::min<quint32>(be32(entry, 20), INT_MAX))));
+        } else {
+            // A BMP info header whose height counts the colour rows and the mask rows.
+            const qint64 width = qint32(le32(entry, 4));
+            const qint64 height = std::abs(qint64(qint32(le32(entry, 8)))) / 2;
+            sizes.append(QSize(int(std::clamp<qint64>(width, 0, INT_MAX)), int(height)));
+        }
+    }
+    return sizes;
+}

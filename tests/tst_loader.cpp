@@ -1,0 +1,242 @@
+#include "memory_limit.h"
+#include "photo/jpeg_codec.h"
+#include "photo/photo_loader.h"
+
+#include <QtTest>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using Outcome = LoadedPhoto::Outcome;
+
+namespace {
+
+const QRgb kRed = qRgb(200, 30, 40), kBlue = qRgb(20, 120, 220), kWhite = qRgb(255, 255, 255);
+
+QByteArray le(quint32 value, int bytes = 4)
+{
+    QByteArray out(bytes, 0);
+    for (int i = 0; i < bytes; ++i)
+        out[i] = char(value >> (8 * i));
+    return out;
+}
+
+// A BMP file with a 40-byte info header; offsetShift moves the pixel offset past the pixels.
+QByteArray bmp(QSize size, int bits, const QByteArray &pixels, const QByteArray &palette = {},
+               quint32 compression = 0, const QByteArray &masks = {}, qint64 offsetShift = 0)
+{
+    const quint32 offset = 54 + masks.size() + palette.size() + offsetShift;
+    const QByteArray info = le(40) + le(size.width()) + le(size.height()) + le(1, 2) + le(bits, 2) +
+                            le(compression) + le(pixels.size()) + le(2835) + le(2835) +
+                            le(palette.size() / 4) + le(0);
+    return "BM" + le(offset + pixels.size()) + le(0) + le(offset) + info + masks + palette + pixels;
+}
+
+QByteArray palette(std::initializer_list<QRgb> colours)
+{
+    QByteArray out;
+    for (const QRgb c : colours)
+        out += le(qBlue(c) | qGreen(c) << 8 | qRed(c) << 16);
+    return out;
+}
+
+// Rows of one 16-bit value, padded to four bytes.
+QByteArray rows16(QSize size, quint16 value)
+{
+    QByteArray row;
+    for (int x = 0; x < size.width(); ++x)
+        row += le(value, 2);
+    row.resize((row.size() + 3) / 4 * 4);
+    return row.repeated(size.height());
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return buffer.data();
+}
+
+QByteArray ico(const QList<QByteArray> &pngs)
+{
+    QByteArray head = le(0, 2) + le(1, 2) + le(pngs.size(), 2), body;
+    qint64 offset = 6 + 16 * pngs.size();
+    for (const QByteArray &png : pngs) {
+        head +=
+            QByteArray::fromHex("10100000") + le(1, 2) + le(32, 2) + le(png.size()) + le(offset);
+        body += png;
+        offset += png.size();
+    }
+    return head + body;
+}
+
+QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Leaves freed blocks of about this size full of a pattern, so that a decoder that does not
+// write all of its buffer shows the pattern rather than the zeros of fresh pages.
+void dirtyHeap(qsizetype bytes)
+{
+    std::vector<QByteArray> blocks;
+    for (int i = 0; i < 16; ++i)
+        blocks.emplace_back(bytes, char(0x5a));
+}
+
+QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+} // namespace
+
+class TestLoader : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    // One row per fault; a loaded row names its size and two pixels: the top-left corner
+    // and the bottom-right one.
+    void damagedFilesAreRefusedOrDefined_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRgb>("topLeft");
+        QTest::addColumn<QRgb>("bottomRight");
+        const auto refused = [](const char *name, const QByteArray &bytes) {
+            QTest::newRow(name) << bytes << Outcome::Unreadable << QSize() << QRgb() << QRgb();
+        };
+        const auto loaded = [](const char *name, const QByteArray &bytes, QSize size, QRgb topLeft,
+                               QRgb bottomRight) {
+            QTest::newRow(name) << bytes << Outcome::Ok << size << topLeft << bottomRight;
+        };
+
+        QFile fatal(QFINDTESTDATA("data/jpeg-fatal-after-warning.jpg"));
+        QVERIFY(fatal.open(QIODevice::ReadOnly));
+        refused("jpeg, fatal error after a warning", fatal.readAll());
+        const QByteArray jpeg = encodeJpeg(filled({64, 64}, kBlue), 90).data;
+        const qsizetype scan = jpeg.indexOf("\xff\xda");
+        loaded("jpeg cut short inside its data: grey tail", jpeg.left((scan + jpeg.size()) / 2),
+               {64, 64}, qRgb(21, 120, 221), qRgb(128, 128, 128));
+
+        const QSize size(16, 16);
+        const QByteArray rgb24 = QByteArray(size.width() * 3, char(0x80)).repeated(size.height());
+        refused("bmp 24-bit, truncated", bmp(size, 24, rgb24).chopped(100));
+        refused("bmp, pixel offset past the end", bmp(size, 24, rgb24, {}, 0, {}, 4096));
+        refused("bmp 8-bit without a palette", bmp({64, 64}, 8, QByteArray(64 * 64, 1)));
+        refused("bmp claiming 11585 x 11585 in 5 KB", bmp({11585, 11585}, 24, QByteArray(5000, 0)));
+        refused("bmp 70000 pixels wide", bmp({70000, 1}, 24, QByteArray(70000 * 3 + 3, 0)));
+        // Bottom-up: the one encoded row is the last; the stream ends without its end code.
+        loaded("bmp RLE8 cut short: palette entry 0",
+               bmp(size, 8, QByteArray::fromHex("1001"), palette({kRed, kBlue}), 1), size, kRed,
+               kBlue);
+        loaded("bmp 16-bit 5-5-5 white", bmp(size, 16, rows16(size, 0x7fff)), size, kWhite, kWhite);
+        const QByteArray masks565 = le(0xf800) + le(0x07e0) + le(0x001f);
+        loaded("bmp 16-bit 5-6-5 white", bmp(size, 16, rows16(size, 0xffff), {}, 3, masks565), size,
+               kWhite, kWhite);
+        loaded("bmp 16-bit 5-6-5 mid grey", bmp(size, 16, rows16(size, 0x8410), {}, 3, masks565),
+               size, qRgb(132, 130, 132), qRgb(132, 130, 132));
+
+        // Logical screen 16384 x 16383, one 1 x 1 frame.
+        refused("gif with a huge screen",
+                QByteArray::fromHex("474946383961 0040ff3f 800000 000000ffffff"
+                                    "2c 0000000001000100 00 0202440100 3b"));
+        loaded("ico: the largest entry",
+               ico({pngOf(filled({16, 16}, kRed)), pngOf(filled({48, 32}, kBlue))}), {48, 32},
+               kBlue, kBlue);
+        QImage huge(16384, 16384, QImage::Format_Mono); // a valid PNG of a few kilobytes
+        huge.fill(0);
+        refused("ico: a 16 x 16 entry holding a 16384 x 16384 png", ico({pngOf(huge)}));
+    }
+
+    void damagedFilesAreRefusedOrDefined()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Outcome, outcome);
+        QFETCH(QSize, size);
+        const QString path = write(dir_, QString::fromLatin1(QTest::currentDataTag()), bytes);
+        dirtyHeap(size.width() * size.height());
+        dirtyHeap(size.width() * size.height() * 4);
+        const LoadedPhoto photo = loadPhoto(path);
+        QCOMPARE(photo.outcome, outcome);
+        QCOMPARE(photo.error.isEmpty(), outcome == Outcome::Ok);
+        if (outcome != Outcome::Ok)
+            return;
+        QCOMPARE(photo.image.size(), size);
+        QCOMPARE(photo.image.format(), QImage::Format_RGB32);
+        QTEST(photo.image.pixel(0, 0), "topLeft");
+        QTEST(photo.image.pixel(size.width() - 1, size.height() - 1), "bottomRight");
+    }
+
+    // Nothing but a regular file is opened, and none of these blocks.
+    void onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QString fifo = dir_.filePath(u"fifo.jpg"_s);
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QTest::newRow("named pipe") << fifo;
+        QTest::newRow("device") << u"/dev/zero"_s;
+        QTest::newRow("folder") << dir_.path();
+        QTest::newRow("missing") << dir_.filePath(u"missing.jpg"_s);
+    }
+
+    void onlyRegularFiles()
+    {
+        QFETCH(QString, path);
+        QCOMPARE(loadPhoto(path).outcome, Outcome::Unreadable);
+    }
+
+    // In a child whose address space is capped, a picture that does not fit reports the
+    // lack of memory; a JPEG followed by junk larger than the cap loads, since the junk is
+    // never read; the encoder reports, never throws.
+    void outOfMemoryIsAnOutcome_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("junk");
+        QTest::addColumn<int>("outcome");
+        QByteArray tall = encodeJpeg(filled({16, 16}, kBlue), 90).data;
+        const qsizetype sof = tall.indexOf("\xff\xc0");
+        tall.replace(sof + 5, 4, QByteArray::fromHex("27102710")); // 10000 x 10000, cut short
+        QTest::newRow("jpeg") << tall << qint64(0) << int(Outcome::OutOfMemory);
+        QTest::newRow("bmp RLE8") << bmp({11000, 11000}, 8, QByteArray::fromHex("0001"),
+                                         palette({kRed}), 1)
+                                  << qint64(0) << int(Outcome::OutOfMemory);
+        QTest::newRow("jpeg, then 1 GB of junk") << encodeJpeg(filled({64, 64}, kBlue), 90).data
+                                                 << (qint64(1) << 30) << int(Outcome::Ok);
+    }
+
+    void outOfMemoryIsAnOutcome()
+    {
+#ifdef ORVANE_ADDRESS_SANITIZER
+        QSKIP("AddressSanitizer reserves more address space than any cap allows");
+#endif
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, junk);
+        const QString path = write(dir_, u"big"_s, bytes);
+        QVERIFY(QFile::resize(path, bytes.size() + junk)); // sparse: costs no disk
+        QTEST(underMemoryLimit(qint64(200) << 20, [&] { return int(loadPhoto(path).outcome); }),
+              "outcome");
+        const QImage photo = filled({6000, 4000}, kBlue);
+        QCOMPARE(
+            underMemoryLimit(qint64(8) << 20, [&] { return int(encodeJpeg(photo, 80).status); }),
+            int(JpegStatus::OutOfMemory));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoader)
+#include "tst_loader.moc"
