@@ -24,7 +24,15 @@ static QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-enum class Fault { None, AppendOnlyFolder, ImmutableFile, DiskFull };
+enum class Fault {
+    None,
+    AppendOnlyFolder,
+    ImmutableFile,
+    DiskFull,
+    ReadOnlyFile,
+    MissingFolder,
+    PathIsFolder
+};
 
 class TestFiles : public QObject
 {
@@ -41,6 +49,9 @@ private slots:
         QTest::newRow("append-only folder") << u"old.jpg"_s << Fault::AppendOnlyFolder;
         QTest::newRow("immutable file") << u"old.jpg"_s << Fault::ImmutableFile;
         QTest::newRow("disk full") << u"old.jpg"_s << Fault::DiskFull;
+        QTest::newRow("read-only file") << u"old.jpg"_s << Fault::ReadOnlyFile;
+        QTest::newRow("missing folder") << u"old.jpg"_s << Fault::MissingFolder;
+        QTest::newRow("path is a folder") << u"old.jpg"_s << Fault::PathIsFolder;
     }
 
     // Whatever refuses it, a failed save leaves the old file byte for byte and nothing beside it.
@@ -59,7 +70,13 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         file.close();
+        // Root passes every access check, so the refusal must not rest on one.
+        QVERIFY(fault != Fault::ReadOnlyFile || QFile::setPermissions(path, QFile::ReadOwner));
+        QVERIFY(fault != Fault::PathIsFolder || QDir(base).mkdir(u"folder.jpg"_s));
         const QStringList before = entries(base);
+        const QString target = fault == Fault::MissingFolder  ? base + u"/missing/old.jpg"_s
+                               : fault == Fault::PathIsFolder ? base + u"/folder.jpg"_s
+                                                              : path;
 
         const QString refuser = fault == Fault::AppendOnlyFolder ? base : path;
         const int flag = fault == Fault::ImmutableFile ? FS_IMMUTABLE_FL : FS_APPEND_FL;
@@ -69,7 +86,7 @@ private slots:
             QVERIFY(!flagged || setInodeFlag(refuser, flag, true));
             const auto limit =
                 limitFileSize(fault == Fault::DiskFull ? old.size() / 2 : RLIM_INFINITY);
-            saved = saveJpeg(filled(Qt::blue), path, kJpegQuality);
+            saved = saveJpeg(filled(Qt::blue), target, kJpegQuality);
         }
         QCOMPARE(saved, fault == Fault::None);
         QCOMPARE(entries(base), before);

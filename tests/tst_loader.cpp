@@ -159,6 +159,34 @@ private slots:
         loaded("ico: the largest entry",
                ico({pngOf(filled({16, 16}, kRed)), pngOf(filled({48, 32}, kBlue))}), {48, 32},
                kBlue, kBlue);
+        // By content, not by name; upright; transparency over white; palettes expanded.
+        loaded("png named .jpg", pngOf(filled({8, 8}, kRed)), {8, 8}, kRed, kRed);
+        QImage halves = filled({16, 8}, qRgb(0, 0, 0));
+        for (int y = 0; y < 8; ++y)
+            for (int x = 8; x < 16; ++x)
+                halves.setPixel(x, y, kWhite);
+        QBuffer greyBmp;
+        greyBmp.open(QIODevice::WriteOnly);
+        halves.convertToFormat(QImage::Format_Grayscale8).save(&greyBmp, "bmp");
+        loaded("bmp greyscale", greyBmp.data(), {16, 8}, qRgb(0, 0, 0), kWhite);
+        // 2 x 2, palette red, green; green is transparent and fills the right column.
+        loaded("gif transparent",
+               QByteArray::fromHex("474946383961020002008000 00c81e2800ff00 21f9040100000100"
+                                   "2c000000000200020000 02 03448814 00 3b"),
+               {2, 2}, kRed, kWhite);
+        // Orientation 6 turns the stored picture a quarter right: its bottom-left comes first.
+        QImage stored = filled({64, 32}, kRed);
+        stored.setPixel(0, 31, kBlue);
+        stored.setPixel(63, 0, kWhite);
+        const QByteArray sideways =
+            encodeJpeg(stored, 100)
+                .data.insert(2, QByteArray::fromHex("ffe10022 457869660000 4d4d002a00000008"
+                                                    "0001 011200030000000100060000 00000000"));
+        const QImage decoded = decodeJpeg(sideways).image;
+        loaded("jpeg, exif orientation 6", sideways, {32, 64}, decoded.pixel(0, 31),
+               decoded.pixel(63, 0));
+        refused("garbage", "not a picture");
+        refused("jpeg marker, then garbage", "\xff\xd8\xff\xe0 broken");
         QImage huge(16384, 16384, QImage::Format_Mono); // a valid PNG of a few kilobytes
         huge.fill(0);
         refused("ico: a 16 x 16 entry holding a 16384 x 16384 png", ico({pngOf(huge)}));
