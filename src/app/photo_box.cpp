@@ -3,8 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <cmath>
-
 PhotoBox::PhotoBox(BoxBorder border, QWidget *parent)
     : QFrame(parent)
 {
@@ -19,14 +17,6 @@ void PhotoBox::setImage(QImage image)
     const int border = 2 * frameWidth();
     resize(image_.width() + border, image_.height() + border);
     update();
-}
-
-std::optional<QRgb> PhotoBox::pixelAt(QPointF position) const
-{
-    const QPoint pixel(int(std::floor(position.x())), int(std::floor(position.y())));
-    if (!image_.valid(pixel))
-        return std::nullopt;
-    return image_.pixel(pixel);
 }
 
 void PhotoBox::updateRows(int first, int last)
@@ -70,6 +60,8 @@ void PhotoBox::mouseMoveEvent(QMouseEvent *event)
 
 void PhotoBox::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton)
+        return;
     pressOnBorder_ = !inPicture(event->position());
     if (!pressOnBorder_)
         emit pressed(imagePosition(event));
@@ -77,6 +69,8 @@ void PhotoBox::mousePressEvent(QMouseEvent *event)
 
 void PhotoBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton)
+        return;
     if (std::exchange(pressOnBorder_, false))
         return;
     // Judged where the box stood at the press: a drag moves it in released().
@@ -84,4 +78,10 @@ void PhotoBox::mouseReleaseEvent(QMouseEvent *event)
     emit released(imagePosition(event));
     if (event->button() == Qt::LeftButton && inside)
         emit clicked();
+}
+
+void PhotoBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() != QContextMenuEvent::Mouse || inPicture(event->pos()))
+        emit menuRequested(event->globalPos());
 }
