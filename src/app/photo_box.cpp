@@ -40,9 +40,19 @@ void PhotoBox::paintEvent(QPaintEvent *event)
     painter.drawImage(source.topLeft() + contents.topLeft(), image_, source);
 }
 
+// Qt hands a widget its position rounded to whole logical pixels, which on a screen scaled to
+// 150 % or 200 % is the next photo pixel for half the screen pixels. The position in the window
+// is exact, and a widget sits a whole number of pixels from the window's corner: add back what
+// the rounding took off.
+QPointF PhotoBox::exactPosition(const QMouseEvent *event)
+{
+    const QPointF scene = event->scenePosition();
+    return QPointF(event->position().toPoint()) + (scene - QPointF(scene.toPoint()));
+}
+
 QPointF PhotoBox::imagePosition(const QMouseEvent *event) const
 {
-    return event->position() - QPointF(contentsRect().topLeft());
+    return exactPosition(event) - QPointF(contentsRect().topLeft());
 }
 
 bool PhotoBox::inPicture(QPointF widgetPosition) const
@@ -54,7 +64,7 @@ bool PhotoBox::inPicture(QPointF widgetPosition) const
 
 void PhotoBox::mouseMoveEvent(QMouseEvent *event)
 {
-    if (inPicture(event->position()))
+    if (inPicture(exactPosition(event)))
         emit pointerMoved(imagePosition(event));
 }
 
@@ -62,7 +72,7 @@ void PhotoBox::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton)
         return;
-    pressOnBorder_ = !inPicture(event->position());
+    pressOnBorder_ = !inPicture(exactPosition(event));
     if (!pressOnBorder_)
         emit pressed(imagePosition(event));
 }
@@ -74,7 +84,7 @@ void PhotoBox::mouseReleaseEvent(QMouseEvent *event)
     if (std::exchange(pressOnBorder_, false))
         return;
     // Judged where the box stood at the press: a drag moves it in released().
-    const bool inside = inPicture(event->position());
+    const bool inside = inPicture(exactPosition(event));
     emit released(imagePosition(event));
     if (event->button() == Qt::LeftButton && inside)
         emit clicked();

@@ -44,6 +44,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    static QPointF exactPosition(const QMouseEvent *event);
     QPointF imagePosition(const QMouseEvent *event) const;
     bool inPicture(QPointF widgetPosition) const;
 
