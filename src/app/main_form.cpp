@@ -6,6 +6,8 @@
 #include "app/lifecycle.h"
 #include "app/photo_box.h"
 #include "app/preview_image.h"
+#include "app/sample_size_menu.h"
+#include "colour/sample_average.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
 #include "output/jpeg_writer.h"
@@ -33,6 +35,7 @@ MainForm::MainForm(Desktop &desktop, QWidget *parent)
     : QWidget(parent)
     , desktop_(desktop)
     , ui_(buildControls(this))
+    , sampleMenu_(new SampleSizeMenu(this))
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
@@ -55,7 +58,9 @@ void MainForm::wireControls()
     connect(ui_.previewToggle, &QCheckBox::clicked, ui_.previewFrame, &QWidget::setVisible);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
+    const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popup(at); };
     for (PhotoBox *swatch : ui_.swatches) {
+        connect(swatch, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(swatch, &PhotoBox::pointerMoved, this,
                 [this, swatch](QPointF p) { probe(swatch, p, nullptr); });
         connect(swatch, &PhotoBox::clicked, this, &MainForm::pickReference);
@@ -67,6 +72,7 @@ void MainForm::wireControls()
     connect(ui_.reference, &PhotoBox::clicked, this, &MainForm::pickReference);
     connect(ui_.target, &PhotoBox::clicked, this, &MainForm::pickTarget);
     for (PhotoBox *photo : {ui_.reference, ui_.target}) {
+        connect(photo, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
                 [this, photo](QPointF p) { releaseOn(photo, p); });
@@ -286,10 +292,10 @@ void MainForm::hidePreviewOnClick()
 
 void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readout)
 {
-    if (const auto pixel = source->pixelAt(position))
-        probe_ = colourWordFromRgb(*pixel);
+    const QPoint at(int(std::floor(position.x())), int(std::floor(position.y())));
+    if (const auto colour = sampleColour(source->image(), at, sampleMenu_->side()))
+        probe_ = colourWordFromRgb(*colour);
     if (readout) {
-        const QPoint at(int(std::floor(position.x())), int(std::floor(position.y())));
         readout->setText(
             u"鼠标 X=%1  Y=%2"_s.arg(QString::number(at.x()), QString::number(at.y())));
     }

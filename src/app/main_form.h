@@ -15,6 +15,7 @@
 
 class ActionButtons;
 class Desktop;
+class SampleSizeMenu;
 
 // The program's one window: owns every control and the window state, and wires the
 // controls' events to the work of the other folders.
@@ -83,6 +84,7 @@ private:
     Desktop &desktop_;
     Controls ui_;
     std::unique_ptr<ActionButtons> actions_;
+    SampleSizeMenu *sampleMenu_;
 
     // Window state.
     ColourWord probe_ = 0;

@@ -3,8 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <cmath>
-
 PhotoBox::PhotoBox(BoxBorder border, QWidget *parent)
     : QFrame(parent)
 {
@@ -19,14 +17,6 @@ void PhotoBox::setImage(QImage image)
     const int border = 2 * frameWidth();
     resize(image_.width() + border, image_.height() + border);
     update();
-}
-
-std::optional<QRgb> PhotoBox::pixelAt(QPointF position) const
-{
-    const QPoint pixel(int(std::floor(position.x())), int(std::floor(position.y())));
-    if (!image_.valid(pixel))
-        return std::nullopt;
-    return image_.pixel(pixel);
 }
 
 void PhotoBox::updateRows(int first, int last)
@@ -50,9 +40,19 @@ void PhotoBox::paintEvent(QPaintEvent *event)
     painter.drawImage(source.topLeft() + contents.topLeft(), image_, source);
 }
 
+// Qt hands a widget its position rounded to whole logical pixels, which on a screen scaled to
+// 150 % or 200 % is the next photo pixel for half the screen pixels. The position in the window
+// is exact, and a widget sits a whole number of pixels from the window's corner: add back what
+// the rounding took off.
+QPointF PhotoBox::exactPosition(const QMouseEvent *event)
+{
+    const QPointF scene = event->scenePosition();
+    return QPointF(event->position().toPoint()) + (scene - QPointF(scene.toPoint()));
+}
+
 QPointF PhotoBox::imagePosition(const QMouseEvent *event) const
 {
-    return event->position() - QPointF(contentsRect().topLeft());
+    return exactPosition(event) - QPointF(contentsRect().topLeft());
 }
 
 bool PhotoBox::inPicture(QPointF widgetPosition) const
@@ -64,24 +64,34 @@ bool PhotoBox::inPicture(QPointF widgetPosition) const
 
 void PhotoBox::mouseMoveEvent(QMouseEvent *event)
 {
-    if (inPicture(event->position()))
+    if (inPicture(exactPosition(event)))
         emit pointerMoved(imagePosition(event));
 }
 
 void PhotoBox::mousePressEvent(QMouseEvent *event)
 {
-    pressOnBorder_ = !inPicture(event->position());
+    if (event->button() == Qt::RightButton)
+        return;
+    pressOnBorder_ = !inPicture(exactPosition(event));
     if (!pressOnBorder_)
         emit pressed(imagePosition(event));
 }
 
 void PhotoBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton)
+        return;
     if (std::exchange(pressOnBorder_, false))
         return;
     // Judged where the box stood at the press: a drag moves it in released().
-    const bool inside = inPicture(event->position());
+    const bool inside = inPicture(exactPosition(event));
     emit released(imagePosition(event));
     if (event->button() == Qt::LeftButton && inside)
         emit clicked();
+}
+
+void PhotoBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() != QContextMenuEvent::Mouse || inPicture(event->pos()))
+        emit menuRequested(event->globalPos());
 }

@@ -5,11 +5,10 @@
 #include <QFrame>
 #include <QImage>
 
-#include <optional>
-
 // A picture box: holds one persistent image that pixel passes rewrite in place, shows it
 // 1:1 inside its border, sizes itself to it, and reports the mouse in image pixels. Only the
-// picture area counts: the pointer over the border moves, presses and clicks nothing.
+// picture area counts: the pointer over the border moves, presses and clicks nothing. The right
+// button opens the context menu and neither drags nor picks.
 class PhotoBox : public QFrame
 {
     Q_OBJECT
@@ -23,8 +22,6 @@ public:
     // alive meanwhile, or the first write detaches (copies) all of it.
     QImage &image() { return image_; }
 
-    // The pixel at an image position; nothing outside the image.
-    std::optional<QRgb> pixelAt(QPointF position) const;
     // Repaints these rows of the image.
     void updateRows(int first, int last);
 
@@ -35,14 +32,19 @@ signals:
     void released(QPointF position);
     // A left press and release in the picture area; emitted after released().
     void clicked();
+    // A right click (or the menu key) asks for the picture's context menu, at this point of
+    // the screen.
+    void menuRequested(QPoint globalPosition);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    static QPointF exactPosition(const QMouseEvent *event);
     QPointF imagePosition(const QMouseEvent *event) const;
     bool inPicture(QPointF widgetPosition) const;
 

@@ -1,0 +1,48 @@
+#include "app/sample_size_menu.h"
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QSettings>
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::array sides{1, 3, 5, 11};
+constexpr auto settingKey = "sampleSize";
+
+// The program names no organisation; its own name stands in, so the file is Orvane/Orvane.conf.
+QString settingsName()
+{
+    return QCoreApplication::applicationName();
+}
+
+} // namespace
+
+SampleSizeMenu::SampleSizeMenu(QWidget *parent)
+    : QMenu(u"取样大小"_s, parent)
+{
+    const int kept =
+        QSettings(settingsName(), settingsName()).value(QLatin1StringView(settingKey), 1).toInt();
+    if (std::ranges::find(sides, kept) != sides.end())
+        side_ = kept;
+
+    addSection(title());
+    auto *group = new QActionGroup(this);
+    for (const int side : sides) {
+        QAction *action = addAction(side == 1 ? u"单个像素"_s : u"%1×%1 平均"_s.arg(side));
+        action->setCheckable(true);
+        action->setChecked(side == side_);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, side] { choose(side); });
+    }
+}
+
+void SampleSizeMenu::choose(int side)
+{
+    side_ = side;
+    QSettings(settingsName(), settingsName()).setValue(QLatin1StringView(settingKey), side);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QMenu>
+
+// The pictures' context menu: how large a square the probe averages. One choice for every
+// picture, kept across runs in the user's settings; a single pixel until one is made.
+class SampleSizeMenu : public QMenu
+{
+    Q_OBJECT
+
+public:
+    explicit SampleSizeMenu(QWidget *parent);
+
+    // The side of the square, in image pixels: 1, 3, 5 or 11.
+    int side() const { return side_; }
+
+private:
+    void choose(int side);
+
+    int side_ = 1;
+};
