@@ -6,8 +6,8 @@
 #include "app/application.h"
 #include "app/desktop.h"
 #include "app/main_form.h"
-#include "bench_support.h"
 #include "app/photo_box.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,6 +31,12 @@ class ScriptedDesktop final : public Desktop
 {
 public:
     QString openFile(QWidget *, const OpenDialogRequest &) override { return answer; }
+    QStringList openFiles(QWidget *, const OpenDialogRequest &) override { return {}; }
+    QString chooseFolder(QWidget *, const QString &, const QString &) override { return {}; }
+    void listMessage(QWidget *, const QString &, const QString &text, const QStringList &) override
+    {
+        message(nullptr, {}, text);
+    }
     void message(QWidget *, const QString &, const QString &text) override
     {
         std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));

@@ -3,6 +3,7 @@
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -96,12 +97,76 @@ private slots:
         QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("Orvane 2012.00"));
         p.start(QStringLiteral(ORVANE_PROGRAM), {u"--help"_s});
         QVERIFY(p.waitForFinished(20000));
-        QVERIFY(p.readAllStandardOutput().contains("[FILE]"));
+        const QByteArray help = p.readAllStandardOutput();
+        QVERIFY(help.contains("[FILE]") && help.contains("--apply"));
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(ORVANE_PROGRAM), {u"a.jpg"_s, u"b.jpg"_s});
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitCode(), 1);
+    }
+
+    // --apply without a display: the status tells whether every photo was saved.
+    void applyExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // OUT is the output folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("saved");
+        const QStringList colours{u"--reference"_s, u"220,180,160"_s, u"--target"_s,
+                                  u"200,150,170"_s};
+        const QStringList apply = QStringList{u"--apply"_s} + colours;
+        QTest::newRow("all saved")
+            << apply + QStringList{u"--output"_s, u"OUT"_s, u"a.bmp"_s, u"b.bmp"_s} << 0 << 2;
+        QTest::newRow("one damaged")
+            << apply + QStringList{u"--output"_s, u"OUT"_s, u"a.bmp"_s, u"bad.jpg"_s} << 1 << 1;
+        QTest::newRow("gain at the limit")
+            << QStringList{u"--apply"_s, u"--reference"_s, u"201,1,1"_s, u"--target"_s,
+                           u"1,1,1"_s,   u"--output"_s,    u"OUT"_s,     u"a.bmp"_s}
+            << 0 << 1;
+        QTest::newRow("gain over the limit")
+            << QStringList{u"--apply"_s, u"--reference"_s, u"202,1,1"_s, u"--target"_s,
+                           u"1,1,1"_s,   u"--output"_s,    u"OUT"_s,     u"a.bmp"_s}
+            << 2 << 0;
+        QTest::newRow("undefined gain")
+            << QStringList{u"--apply"_s, u"--reference"_s, u"9,9,9"_s, u"--target"_s,
+                           u"9,0,9"_s,   u"--output"_s,    u"OUT"_s,   u"a.bmp"_s}
+            << 2 << 0;
+        QTest::newRow("reference not a number")
+            << QStringList{u"--apply"_s, u"--reference"_s, u"9,9x,9"_s, u"--target"_s,
+                           u"9,9,9"_s,   u"--output"_s,    u"OUT"_s,    u"a.bmp"_s}
+            << 2 << 0;
+        QTest::newRow("no output folder") << apply + QStringList{u"a.bmp"_s} << 2 << 0;
+        QTest::newRow("no photo") << apply + QStringList{u"--output"_s, u"OUT"_s} << 2 << 0;
+    }
+
+    void applyExitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(int, saved);
+        QTemporaryDir dir;
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(qRgb(200, 150, 170));
+        QVERIFY(image.save(dir.filePath(u"a.bmp"_s)) && image.save(dir.filePath(u"b.bmp"_s)));
+        QFile bad(dir.filePath(u"bad.jpg"_s));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("\xff\xd8\xff\xe0") == 4);
+        bad.close();
+        QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
+        arguments.replaceInStrings(u"OUT"_s, u"out"_s);
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            env.remove(name);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(ORVANE_PROGRAM), arguments);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), status);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
+        QVERIFY(!p.readAllStandardError().isEmpty());
+        QCOMPARE(QDir(dir.filePath(u"out"_s)).entryList(QDir::Files | QDir::Hidden).size(), saved);
     }
 };
 

@@ -13,6 +13,10 @@ struct OpenDialogRequest
     QString folder;
 };
 
+// The dialog for photos to import: the four formats, JPG first in view, in the user's
+// Pictures folder (home if none).
+OpenDialogRequest photoOpenRequest();
+
 // The seam between the window and the desktop: modal dialogs, message boxes and the beep.
 // Tests replace it with a recording fake so that nothing modal ever blocks them.
 class Desktop
@@ -22,7 +26,14 @@ public:
 
     // Returns the chosen file, or an empty string when the user cancels.
     virtual QString openFile(QWidget *parent, const OpenDialogRequest &request) = 0;
+    // The same dialog with several files chosen at once; empty when the user cancels.
+    virtual QStringList openFiles(QWidget *parent, const OpenDialogRequest &request) = 0;
+    // An existing folder, or an empty string when the user cancels.
+    virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &folder) = 0;
     // A modal box with a single OK button.
     virtual void message(QWidget *parent, const QString &title, const QString &text) = 0;
+    // message() followed by a list of lines, which may be long.
+    virtual void listMessage(QWidget *parent, const QString &title, const QString &text,
+                             const QStringList &lines) = 0;
     virtual void beep() = 0;
 };

@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "app/apply_command.h"
 #include "app/command_line.h"
 #include "app/instance_channel.h"
 #include "app/lifecycle.h"
@@ -10,11 +11,11 @@
 
 int main(int argc, char *argv[])
 {
-    if (asksForInformation(argc, argv)) {
+    if (needsNoDisplay(argc, argv)) {
         QCoreApplication app(argc, argv);
         setApplicationNames();
-        parseCommandLine(app);
-        return 0;
+        const CommandLine command = parseCommandLine(app);
+        return command.apply ? runApplyCommand(*command.apply) : 0;
     }
     QApplication app(argc, argv);
     configureApplication(app);

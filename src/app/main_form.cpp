@@ -7,6 +7,7 @@
 #include "app/photo_box.h"
 #include "app/preview_image.h"
 #include "app/sample_size_menu.h"
+#include "app/series_flow.h"
 #include "colour/sample_average.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
@@ -36,6 +37,7 @@ MainForm::MainForm(Desktop &desktop, QWidget *parent)
     , desktop_(desktop)
     , ui_(buildControls(this))
     , sampleMenu_(new SampleSizeMenu(this))
+    , series_(new SeriesFlow(desktop, this))
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
@@ -58,7 +60,8 @@ void MainForm::wireControls()
     connect(ui_.previewToggle, &QCheckBox::clicked, ui_.previewFrame, &QWidget::setVisible);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
-    const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popup(at); };
+    const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popupAt(at, false); };
+    connect(sampleMenu_, &SampleSizeMenu::seriesRequested, series_, &SeriesFlow::start);
     for (PhotoBox *swatch : ui_.swatches) {
         connect(swatch, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(swatch, &PhotoBox::pointerMoved, this,
@@ -71,8 +74,10 @@ void MainForm::wireControls()
             [this](QPointF p) { probe(ui_.target, p, ui_.targetReadout); });
     connect(ui_.reference, &PhotoBox::clicked, this, &MainForm::pickReference);
     connect(ui_.target, &PhotoBox::clicked, this, &MainForm::pickTarget);
+    connect(ui_.reference, &PhotoBox::menuRequested, this, showSampleMenu);
+    connect(ui_.target, &PhotoBox::menuRequested, this,
+            [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
     for (PhotoBox *photo : {ui_.reference, ui_.target}) {
-        connect(photo, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
                 [this, photo](QPointF p) { releaseOn(photo, p); });
@@ -343,6 +348,7 @@ void MainForm::runCorrectionPass()
         return;
     }
     actions_->apply(ActionEvent::PassStarted);
+    series_->setGains(std::nullopt);
     if (gains.outcome == GainOutcome::TooLarge) {
         notify(u"需校正色差过大！请重新选点！"_s);
         ui_.differenceBoxes.setTexts({u"0"_s, u"0"_s, u"0"_s});
@@ -369,6 +375,7 @@ void MainForm::runCorrectionPass()
     if (auto preview = makePreview(ui_.target->image()))
         showPreview(std::move(*preview));
     actions_->apply(ActionEvent::PassCompleted);
+    series_->setGains(gains_);
     desktop_.beep();
 }
 

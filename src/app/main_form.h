@@ -16,6 +16,7 @@
 class ActionButtons;
 class Desktop;
 class SampleSizeMenu;
+class SeriesFlow;
 
 // The program's one window: owns every control and the window state, and wires the
 // controls' events to the work of the other folders.
@@ -85,6 +86,7 @@ private:
     Controls ui_;
     std::unique_ptr<ActionButtons> actions_;
     SampleSizeMenu *sampleMenu_;
+    SeriesFlow *series_;
 
     // Window state.
     ColourWord probe_ = 0;

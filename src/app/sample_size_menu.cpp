@@ -39,6 +39,22 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, side] { choose(side); });
     }
+    seriesSeparator_ = new QAction(this);
+    seriesSeparator_->setSeparator(true);
+    series_ = new QAction(u"应用到其他照片…"_s, this);
+    connect(series_, &QAction::triggered, this, &SampleSizeMenu::seriesRequested);
+}
+
+void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries)
+{
+    // Added and taken away rather than hidden, so that the menu holds only what it shows.
+    if (offerSeries) {
+        addActions({seriesSeparator_, series_});
+    } else {
+        removeAction(seriesSeparator_);
+        removeAction(series_);
+    }
+    popup(globalPosition);
 }
 
 void SampleSizeMenu::choose(int side)

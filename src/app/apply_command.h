@@ -1,0 +1,7 @@
+#pragma once
+
+struct ApplyCommand;
+
+// Runs `orvane --apply`: corrects and saves every file, telling failures (and, on a terminal,
+// the progress) on stderr. Returns the exit status: 0 when every photo was saved, 1 otherwise.
+int runApplyCommand(const ApplyCommand &command);

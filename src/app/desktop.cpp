@@ -1,0 +1,19 @@
+#include "app/desktop.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+OpenDialogRequest photoOpenRequest()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return {
+        {u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s},
+        1,
+        folder,
+    };
+}

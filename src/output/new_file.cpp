@@ -1,0 +1,135 @@
+#include "output/new_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Enough for any folder a person fills by hand; beyond it something else is wrong.
+constexpr int kMaxNumbered = 100000;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd)
+        : fd_(fd)
+    {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    const char *next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+QByteArray candidateName(const QString &stem, const QString &suffix, int number)
+{
+    const QString name =
+        number == 0 ? stem + suffix : stem + u'-' + QString::number(number) + suffix;
+    return QFile::encodeName(name);
+}
+
+// Gives the written file the first free name; `link` returns 0, or -1 with errno set.
+template <typename Link>
+NewFile publish(const QString &folder, const QString &stem, const QString &suffix, Link link)
+{
+    for (int number = 0; number <= kMaxNumbered; ++number) {
+        const QByteArray name = candidateName(stem, suffix, number);
+        if (link(name.constData()) == 0)
+            return {QDir(folder).filePath(QFile::decodeName(name)), 0};
+        if (errno != EEXIST)
+            return {{}, errno};
+    }
+    return {{}, EEXIST};
+}
+
+// A file system without unnamed files: a hidden name of our own, linked (or, where there are no
+// links, renamed without replacing) to the free name, then dropped.
+NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QString &stem,
+                               const QString &suffix, const QByteArray &data)
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray hidden;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        hidden = ".orvane-";
+        for (int i = 0; i < 8; ++i)
+            hidden += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+        fd = ::openat(folder, hidden.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return {{}, errno};
+    }
+    if (fd < 0)
+        return {{}, EEXIST};
+    const Descriptor file(fd);
+    NewFile result;
+    if (!writeAll(file.get(), data)) {
+        result.error = errno;
+    } else {
+        result = publish(folderPath, stem, suffix, [&](const char *name) {
+            const int linked = ::linkat(folder, hidden.constData(), folder, name, 0);
+            if (linked == 0 || (errno != EPERM && errno != EOPNOTSUPP))
+                return linked;
+            return ::renameat2(folder, hidden.constData(), folder, name, RENAME_NOREPLACE);
+        });
+    }
+    ::unlinkat(folder, hidden.constData(), 0); // gone already when it was renamed
+    return result;
+}
+
+} // namespace
+
+NewFile writeNewFile(const QString &folder, const QString &stem, const QString &suffix,
+                     const QByteArray &data)
+{
+    const Descriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return {{}, errno};
+    // An unnamed file vanishes with the process, so not even a kill leaves half a photo.
+    const Descriptor file(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (file.get() < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return writeThroughHiddenName(dir.get(), folder, stem, suffix, data);
+        return {{}, errno};
+    }
+    if (!writeAll(file.get(), data))
+        return {{}, errno};
+    // Linking a descriptor directly needs a capability; its name under /proc does not.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.get());
+    return publish(folder, stem, suffix, [&](const char *name) {
+        return ::linkat(AT_FDCWD, self.constData(), dir.get(), name, AT_SYMLINK_FOLLOW);
+    });
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "correct/gains.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+// What became of one photo of a series.
+struct SeriesPhoto
+{
+    enum class Outcome {
+        Saved,
+        Unreadable,  // not a photo this program reads, damaged, or over the photo limits
+        OutOfMemory, // read, corrected or encoded, memory ran out
+        NotWritten,  // the output folder refused the file
+        Cancelled,   // not done: the series was cancelled first
+    };
+
+    QString source;
+    Outcome outcome = Outcome::Cancelled;
+    QString saved; // the file written, when Saved
+    int error = 0; // errno, when NotWritten
+};
+
+// Told after each photo, from a worker thread but never from two at once: how many are done,
+// and the photo's result at its index in the list.
+using SeriesReport = std::function<void(int done, int index, const SeriesPhoto &photo)>;
+
+// Corrects each source photo with the gains exactly as a pass would and saves it as a JPEG at
+// the save's quality, with the metadata its file carried, under its base name with ".jpg" in
+// folder. Nothing in folder is ever replaced: a taken name gets "-1", "-2", …. A photo that
+// fails is reported and the rest go on. Two photos are worked on at once where there are two
+// cores. Once cancel is set no further photo is started, and none in the works is written;
+// those photos are reported Cancelled. Returns every photo's result, in the order of sources.
+QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folder,
+                                const Gains &gains, const std::atomic<bool> &cancel,
+                                const SeriesReport &report = {});
