@@ -453,7 +453,7 @@ DecodedJpeg decodeJpeg(const QByteArray &data, QSize atLeast,
             }
         }
         if (progress)
-            progress->addTotal(stored.height());
+            progress->startStage(stored.height());
         runAll(jobs, decodePart);
         const JpegStatus status = combinedStatus(jobs);
         if (status != JpegStatus::Ok)
@@ -508,7 +508,7 @@ EncodedJpeg encodeJpeg(const QImage &image, int quality, WorkProgress *progress,
             jobs.push_back(job);
         }
         if (progress)
-            progress->addTotal(height);
+            progress->startStage(height);
         runAll(jobs, encodeStrip);
         const JpegStatus status = combinedStatus(jobs);
         if (status != JpegStatus::Ok)
