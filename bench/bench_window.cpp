@@ -8,6 +8,7 @@
 #include "app/main_form.h"
 #include "app/photo_box.h"
 #include "bench_support.h"
+#include "scripted_desktop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,31 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class ScriptedDesktop final : public Desktop
-{
-public:
-    QString openFile(QWidget *, const OpenDialogRequest &) override { return answer; }
-    QStringList openFiles(QWidget *, const OpenDialogRequest &) override { return {}; }
-    QString chooseFolder(QWidget *, const QString &, const QString &) override { return {}; }
-    void listMessage(QWidget *, const QString &, const QString &text, const QStringList &) override
-    {
-        message(nullptr, {}, text);
-    }
-    void message(QWidget *, const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
-    }
-    void beep() override { ++beeps; }
-
-    QString answer;
-    int beeps = 0;
-};
-
-template <typename T> T *control(QWidget *form, const char *name)
-{
-    return form->findChild<T *>(QString::fromUtf8(name));
-}
 
 long peakResidentKb()
 {

@@ -1,5 +1,6 @@
 #include "app/lifecycle.h"
 #include "file_setup.h"
+#include "output/file_replace.h"
 #include "output/preview.h"
 #include "window_fixture.h"
 
@@ -185,8 +186,9 @@ void TestLifecycle::plantedRuntimeFoldersAreNeverUsed()
     QCOMPARE(chosen, base + (used ? plantedAt : u"cache/Orvane"_s));
     QCOMPARE(status(chosen).st_uid, ::geteuid());
     QCOMPARE(status(chosen).st_mode & 0777, 0700u);
-    renderPreview(WindowFixture::filled({16, 16}, Qt::red), Lifecycle::temporaryPreviewPath(),
-                  {16, 16});
+    // As the window keeps the preview's bytes.
+    writePrivateFile(Lifecycle::temporaryPreviewPath(),
+                     renderPreview(WindowFixture::filled({16, 16}, Qt::red), {16, 16}).jpeg);
     QCOMPARE(QFileInfo(victim).size(), 0);
     QCOMPARE(status(chosen + u"/temp.jpg"_s).st_mode & 0777, 0600u);
 }

@@ -152,9 +152,9 @@ private slots:
         loaded("bmp 16-bit 5-6-5 mid grey", bmp(size, 16, rows16(size, 0x8410), {}, 3, masks565),
                size, qRgb(132, 130, 132), qRgb(132, 130, 132));
 
-        // Logical screen 16384 x 16383, one 1 x 1 frame.
+        // Logical screen 65535 x 8192 (537 megapixels), one 1 x 1 frame.
         refused("gif with a huge screen",
-                QByteArray::fromHex("474946383961 0040ff3f 800000 000000ffffff"
+                QByteArray::fromHex("474946383961 ffff0020 800000 000000ffffff"
                                     "2c 0000000001000100 00 0202440100 3b"));
         loaded("ico: the largest entry",
                ico({pngOf(filled({16, 16}, kRed)), pngOf(filled({48, 32}, kBlue))}), {48, 32},
@@ -187,9 +187,9 @@ private slots:
                decoded.pixel(63, 0));
         refused("garbage", "not a picture");
         refused("jpeg marker, then garbage", "\xff\xd8\xff\xe0 broken");
-        QImage huge(16384, 16384, QImage::Format_Mono); // a valid PNG of a few kilobytes
+        QImage huge(65535, 8192, QImage::Format_Mono); // a valid PNG of a few hundred kilobytes
         huge.fill(0);
-        refused("ico: a 16 x 16 entry holding a 16384 x 16384 png", ico({pngOf(huge)}));
+        refused("ico: a 16 x 16 entry holding a 65535 x 8192 png", ico({pngOf(huge)}));
     }
 
     void damagedFilesAreRefusedOrDefined()

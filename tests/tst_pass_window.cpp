@@ -29,6 +29,7 @@ private slots:
     void progressStepsToHundred();
     void passStopsForNewTargetCloseAndExit_data();
     void passStopsForNewTargetCloseAndExit();
+    void saveWritesPreviewBytesUntilPictureChanges();
 
 private:
     void prepare(QSize size, QColor colour, QColor pick, const QStringList &reference)
@@ -251,6 +252,31 @@ void TestPassWindow::passStopsForNewTargetCloseAndExit()
         QCOMPARE(targetPixel(0, 51), QColor(100, 100, 100));
         QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
     }
+}
+
+// 保存 writes the very bytes the preview shows while the picture is as the pass left it, and
+// encodes afresh once anything has written to it.
+void TestPassWindow::saveWritesPreviewBytesUntilPictureChanges()
+{
+    prepare({40, 30}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
+    f_.press("校正");
+    const auto bytes = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QString saved = f_.files->filePath(u"target.bmp"_s);
+    const QByteArray preview = bytes(Lifecycle::temporaryPreviewPath());
+    QVERIFY(!preview.isEmpty());
+    f_.press("SaveJPG");
+    QCOMPARE(bytes(saved), preview);
+
+    for (int y = 0; y < 16; ++y) // a whole block, which JPEG keeps blue
+        for (int x = 0; x < 16; ++x)
+            f_.photo("SaveForm")->image().setPixel(x, y, qRgb(0, 0, 255));
+    f_.button("SaveJPG")->setEnabled(true);
+    f_.press("SaveJPG");
+    QVERIFY(bytes(saved) != preview);
+    QVERIFY(QImage(saved, "jpeg").pixelColor(4, 4).blue() > 200);
 }
 
 int main(int argc, char *argv[])

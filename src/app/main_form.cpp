@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/action_buttons.h"
+#include "app/background_work.h"
 #include "app/control_roster.h"
 #include "app/desktop.h"
 #include "app/lifecycle.h"
@@ -11,6 +12,7 @@
 #include "colour/sample_average.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
+#include "output/file_replace.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
 #include "photo/photo_loader.h"
@@ -27,10 +29,22 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The preview frame for a target of this size in a box with this much border on both sides.
+QSize frameFor(QSize target, int border)
+{
+    return roundedFrameSize(
+        previewFrameSize(QSizeF(target.width() + border, target.height() + border)));
+}
+
+} // namespace
 
 MainForm::MainForm(Desktop &desktop, QWidget *parent)
     : QWidget(parent)
@@ -86,6 +100,7 @@ void MainForm::wireControls()
 
 void MainForm::showEvent(QShowEvent *event)
 {
+    closed_ = false;
     if (!placed_) {
         placed_ = true;
         if (const QScreen *s = screen())
@@ -117,6 +132,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 void MainForm::closeEvent(QCloseEvent *event)
 {
     stopPass_ = true;
+    closed_ = true;
     Lifecycle::removeTemporaryPreview();
     event->accept();
 }
@@ -124,6 +140,7 @@ void MainForm::closeEvent(QCloseEvent *event)
 void MainForm::exitProgram()
 {
     stopPass_ = true;
+    closed_ = true;
     Lifecycle::removeTemporaryPreview();
     emit exitRequested();
 }
@@ -166,9 +183,37 @@ QString MainForm::askForPhoto()
     return desktop_.openFile(this, request);
 }
 
+void MainForm::runInBackground(int stages, const std::function<void(WorkProgress &)> &work)
+{
+    working_ = true;
+    runWhilePainting(stages, work, [this](double fraction) { showWorkProgress(fraction); });
+    working_ = false;
+    if (!pendingTarget_.isEmpty())
+        QTimer::singleShot(
+            0, this, [this, path = std::exchange(pendingTarget_, QString())] { openTarget(path); });
+}
+
+void MainForm::showWorkProgress(double fraction)
+{
+    if (fraction < 0) {
+        if (const auto bar = std::exchange(barBeforeWork_, std::nullopt)) {
+            ui_.progress->setRange((*bar)[0], (*bar)[1]);
+            ui_.progress->setValue((*bar)[2]);
+        }
+        return;
+    }
+    constexpr int kSteps = 1000;
+    if (!barBeforeWork_) {
+        barBeforeWork_ = {ui_.progress->minimum(), ui_.progress->maximum(), ui_.progress->value()};
+        ui_.progress->setRange(0, kSteps);
+    }
+    ui_.progress->setValue(int(fraction * kSteps));
+}
+
 std::optional<QImage> MainForm::readPhoto(const QString &path)
 {
-    LoadedPhoto photo = loadPhoto(path);
+    LoadedPhoto photo;
+    runInBackground(1, [&](WorkProgress &progress) { photo = loadPhoto(path, &progress); });
     switch (photo.outcome) {
     case LoadedPhoto::Outcome::Ok:
         return std::move(photo.image);
@@ -200,21 +245,64 @@ void MainForm::importTarget()
         openTarget(path);
 }
 
+std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
+{
+    const int border = 2 * ui_.target->frameWidth();
+    LoadedPhoto photo;
+    Target target;
+    // Decode, then the preview's encode and decode.
+    runInBackground(3, [&](WorkProgress &progress) {
+        photo = loadPhoto(path, &progress);
+        if (!photo.ok())
+            return;
+        target.preview.frame = frameFor(photo.image.size(), border);
+        RenderedPreview rendered = renderPreview(photo.image, target.preview.frame, &progress);
+        target.preview.image = std::move(rendered.image);
+        target.preview.jpeg = std::move(rendered.jpeg);
+        if (!target.preview.image.isNull())
+            target.metadata = readMetadata(path);
+    });
+    switch (photo.outcome) {
+    case LoadedPhoto::Outcome::Ok:
+        break;
+    case LoadedPhoto::Outcome::OutOfMemory:
+        showOutOfMemory();
+        return std::nullopt;
+    case LoadedPhoto::Outcome::Unreadable:
+        showUnreadablePhoto();
+        return std::nullopt;
+    }
+    // Our own encoding of a picture decodes again unless memory ran out.
+    if (target.preview.image.isNull()) {
+        showOutOfMemory();
+        return std::nullopt;
+    }
+    target.image = std::move(photo.image);
+    return target;
+}
+
+void MainForm::showTarget(Target target)
+{
+    targetMetadata_ = std::move(target.metadata);
+    ui_.target->setImage(std::move(target.image));
+    showPreview(std::move(target.preview));
+}
+
 void MainForm::openTarget(const QString &path)
 {
-    auto image = readPhoto(path);
-    if (!image)
+    // Handed over by a second start while a photo is read or saved: after that.
+    if (working_) {
+        pendingTarget_ = path;
         return;
-    auto preview = makePreview(*image);
-    if (!preview)
+    }
+    auto target = readTarget(path);
+    if (!target)
         return;
     // A running pass stops before its next row and leaves the new photo untouched.
     stopPass_ = true;
     targetPath_ = path;
-    targetMetadata_ = readMetadata(path);
-    ui_.target->setImage(std::move(*image));
+    showTarget(std::move(*target));
     ui_.target->move(centredOrigin(ui_.target->image().size()));
-    showPreview(std::move(*preview));
 }
 
 void MainForm::pressOn(PhotoBox *photo, QPointF position)
@@ -230,23 +318,24 @@ void MainForm::releaseOn(PhotoBox *photo, QPointF position)
 void MainForm::reloadTarget()
 {
     if (!targetPath_.isEmpty()) {
-        auto image = readPhoto(targetPath_);
-        if (!image)
+        auto target = readTarget(targetPath_);
+        if (!target)
             return;
-        auto preview = makePreview(*image);
-        if (!preview)
-            return;
-        targetMetadata_ = readMetadata(targetPath_);
-        ui_.target->setImage(std::move(*image));
-        showPreview(std::move(*preview));
+        showTarget(std::move(*target));
     }
     actions_->apply(ActionEvent::ReloadPressed);
 }
 
 void MainForm::saveTarget()
 {
-    const SavedPhoto saved =
-        savePhotoJpeg(ui_.target->image(), targetPath_, kJpegQuality, targetMetadata_);
+    const QImage &image = ui_.target->image();
+    const bool encoded = !targetJpeg_.isEmpty() && targetJpegKey_ == image.cacheKey();
+    SavedPhoto saved;
+    runInBackground(1, [&](WorkProgress &progress) {
+        saved = encoded
+                    ? saveEncodedPhoto(targetJpeg_, image.size(), targetPath_, targetMetadata_)
+                    : savePhotoJpeg(image, targetPath_, kJpegQuality, targetMetadata_, &progress);
+    });
     actions_->apply(ActionEvent::SavePressed);
     if (saved.status == SaveStatus::OutOfMemory) {
         showOutOfMemory();
@@ -265,18 +354,23 @@ void MainForm::saveTarget()
         notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
 }
 
+QSize MainForm::previewFrameFor(QSize target) const
+{
+    return frameFor(target, 2 * ui_.target->frameWidth());
+}
+
 std::optional<MainForm::Preview> MainForm::makePreview(const QImage &target)
 {
-    const int border = 2 * ui_.target->frameWidth();
-    const QSizeF outer(target.width() + border, target.height() + border);
-    const QSize frame = roundedFrameSize(previewFrameSize(outer));
-    QImage image = renderPreview(target, Lifecycle::temporaryPreviewPath(), frame);
+    const QSize frame = previewFrameFor(target.size());
+    RenderedPreview rendered;
+    runInBackground(
+        2, [&](WorkProgress &progress) { rendered = renderPreview(target, frame, &progress); });
     // Our own encoding of a picture decodes again unless memory ran out.
-    if (image.isNull() && !target.isNull()) {
+    if (rendered.image.isNull() && !target.isNull()) {
         showOutOfMemory();
         return std::nullopt;
     }
-    return Preview{std::move(image), frame};
+    return Preview{std::move(rendered.image), frame, std::move(rendered.jpeg)};
 }
 
 void MainForm::showPreview(Preview preview)
@@ -284,6 +378,11 @@ void MainForm::showPreview(Preview preview)
     ui_.previewFrame->resize(preview.frame);
     ui_.previewImage->resize(preview.frame);
     ui_.previewImage->setImage(std::move(preview.image));
+    targetJpeg_ = std::move(preview.jpeg);
+    targetJpegKey_ = ui_.target->image().cacheKey();
+    // A by-product: a failed write costs nothing, the preview comes from the bytes in hand.
+    if (!closed_)
+        writePrivateFile(Lifecycle::temporaryPreviewPath(), targetJpeg_);
     ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(preview.frame.width()))),
                              ui_.previewCaption->y());
 }

@@ -9,7 +9,9 @@
 #include <QImage>
 #include <QWidget>
 
+#include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -17,6 +19,7 @@ class ActionButtons;
 class Desktop;
 class SampleSizeMenu;
 class SeriesFlow;
+class WorkProgress;
 
 // The program's one window: owns every control and the window state, and wires the
 // controls' events to the work of the other folders.
@@ -46,10 +49,29 @@ protected:
 private:
     void wireControls();
 
-    // Photos in and out.
+    // Photos in and out. Reading, encoding and saving run off the window's thread while it
+    // keeps painting (user input waits), one piece of work at a time.
+    void runInBackground(int stages, const std::function<void(WorkProgress &)> &work);
+    void showWorkProgress(double fraction);
     QString askForPhoto();
     // The photo at path; nothing when it cannot be read (the user is told).
     std::optional<QImage> readPhoto(const QString &path);
+    struct Preview
+    {
+        QImage image;
+        QSize frame;
+        QByteArray jpeg; // what a save of the unchanged target writes
+    };
+    struct Target
+    {
+        QImage image;
+        Preview preview;
+        PhotoMetadata metadata;
+    };
+    // The photo at path with its preview and metadata; nothing when it cannot be read or memory
+    // runs out (the user is told).
+    std::optional<Target> readTarget(const QString &path);
+    void showTarget(Target target);
     void importReference();
     void importTarget();
     void pressOn(PhotoBox *photo, QPointF position);
@@ -58,12 +80,8 @@ private:
     void saveTarget();
     // The target as it will be saved, sized for the preview frame; nothing when memory runs
     // out (the user is told).
-    struct Preview
-    {
-        QImage image;
-        QSize frame;
-    };
     std::optional<Preview> makePreview(const QImage &target);
+    QSize previewFrameFor(QSize target) const;
     void showPreview(Preview preview);
     void hidePreviewOnClick();
 
@@ -96,6 +114,18 @@ private:
     QString targetPath_;
     // What the target's file carried when it was read, for the save to keep.
     PhotoMetadata targetMetadata_;
+    // The preview's encoding of the target, and the target's cacheKey() when it was made: any
+    // write to the picture changes the key, so equal keys mean 保存 may write these bytes.
+    QByteArray targetJpeg_;
+    qint64 targetJpegKey_ = 0;
+
+    // Work off the window's thread is under way; a target handed over meanwhile waits.
+    bool working_ = false;
+    QString pendingTarget_;
+    // The window was closed or left: no temporary preview is written any more.
+    bool closed_ = false;
+    // The progress bar as the work found it: minimum, maximum, value.
+    std::optional<std::array<int, 3>> barBeforeWork_;
 
     // The running pass, if any: a handler between its rows may ask it to stop.
     bool stopPass_ = false;

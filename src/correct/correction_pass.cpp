@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 int correctedChannel(float gain, int value)
 {
@@ -45,6 +47,47 @@ int progressPercent(int row, int lastRow)
     return static_cast<int>(std::floor(static_cast<double>(row) / lastRow * 100.0));
 }
 
+namespace {
+
+// Below this many pixels a band is not worth a second thread.
+constexpr qint64 kMinSplitPixels = qint64(1) << 16;
+
+// Plain pointers: QImage::scanLine() counts detaches in the image, which threads must not share.
+struct Pixels
+{
+    uchar *bits;
+    qsizetype stride;
+    int width;
+};
+
+void correctRows(Pixels pixels, int first, int end, const ChannelTables &tables)
+{
+    for (int y = first; y < end; ++y)
+        correctRow(reinterpret_cast<QRgb *>(pixels.bits + y * pixels.stride), pixels.width, tables);
+}
+
+// The rows of a band, the lower half on a second thread where it pays; the same pixels as one
+// thread, since every row is rewritten on its own.
+void correctBand(Pixels pixels, int first, int end, const ChannelTables &tables)
+{
+    if (qint64(end - first) * pixels.width < kMinSplitPixels || end - first < 2) {
+        correctRows(pixels, first, end, tables);
+        return;
+    }
+    const int middle = first + (end - first) / 2;
+    std::thread lower;
+    try {
+        lower = std::thread(correctRows, pixels, middle, end, std::cref(tables));
+    } catch (const std::system_error &) {
+        correctRows(pixels, first, end, tables);
+        return;
+    }
+    correctRows(pixels, first, middle, tables);
+    lower.join();
+}
+
+} // namespace
+
 PassOutcome runCorrectionPass(QImage &image, const Gains &gains, std::chrono::nanoseconds interval,
                               const PassProgress &progress)
 {
@@ -54,15 +97,27 @@ PassOutcome runCorrectionPass(QImage &image, const Gains &gains, std::chrono::na
     const int lastRow = image.height() - 1;
     if (width <= 0)
         return outcome;
+    const Pixels pixels{image.bits(), image.bytesPerLine(), width};
     QElapsedTimer sinceReport;
     sinceReport.start();
-    for (int y = 0; y <= lastRow; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        outcome.lastPixel = colourWordFromRgb(row[width - 1]);
-        correctRow(row, width, tables);
-        if (y < lastRow && std::chrono::nanoseconds(sinceReport.nsecsElapsed()) < interval)
+    // Bands are sized to end about when the next report is due.
+    int bandRows = 1;
+    for (int y = 0; y <= lastRow;) {
+        const int end = std::min(y + bandRows, lastRow + 1);
+        outcome.lastPixel = colourWordFromRgb(
+            reinterpret_cast<const QRgb *>(image.constScanLine(end - 1))[width - 1]);
+        QElapsedTimer band;
+        band.start();
+        correctBand(pixels, y, end, tables);
+        const qint64 bandNs = std::max<qint64>(band.nsecsElapsed(), 1);
+        const qint64 rowNs = std::max<qint64>(bandNs / (end - y), 1);
+        const qint64 leftNs = interval.count() - sinceReport.nsecsElapsed();
+        bandRows = int(std::clamp<qint64>(leftNs > 0 ? leftNs / rowNs : interval.count() / rowNs, 1,
+                                          qint64(lastRow) + 1));
+        y = end;
+        if (y <= lastRow && std::chrono::nanoseconds(sinceReport.nsecsElapsed()) < interval)
             continue;
-        if (!progress(y, lastRow, outcome.lastPixel)) {
+        if (!progress(y - 1, lastRow, outcome.lastPixel)) {
             outcome.result = PassResult::Stopped;
             return outcome;
         }

@@ -46,7 +46,8 @@ struct PassOutcome
 // false stops the pass before its next row.
 using PassProgress = std::function<bool(int row, int lastRow, ColourWord lastPixel)>;
 
-// Corrects an RGB32 image in place, row by row from the top. `progress` is called once at least
+// Corrects an RGB32 image in place, in bands of rows from the top, each band on two threads
+// where it is large enough (the same pixels as one thread). `progress` is called once at least
 // `interval` of work has passed since its last call, and always after the last row; a zero
 // interval means after every row. The extent is taken once, at the start.
 PassOutcome runCorrectionPass(QImage &image, const Gains &gains, std::chrono::nanoseconds interval,

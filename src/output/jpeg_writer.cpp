@@ -3,6 +3,8 @@
 #include "output/file_replace.h"
 #include "photo/jpeg_codec.h"
 
+#include <new>
+
 bool saveJpeg(const QImage &image, const QString &path, int quality)
 {
     if (path.isEmpty())
@@ -12,17 +14,29 @@ bool saveJpeg(const QImage &image, const QString &path, int quality)
 }
 
 SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
-                         const PhotoMetadata &metadata)
+                         const PhotoMetadata &metadata, WorkProgress *progress)
 {
     if (path.isEmpty())
         return {};
-    const EncodedJpeg jpeg = encodeJpeg(image, quality);
+    const EncodedJpeg jpeg = encodeJpeg(image, quality, progress);
     if (jpeg.status == JpegStatus::OutOfMemory)
         return {SaveStatus::OutOfMemory, {}};
     if (jpeg.status != JpegStatus::Ok)
         return {};
-    const MetadataResult kept = withMetadata(jpeg.data, metadata, image.size());
-    if (!replaceFile(path, kept.jpeg))
+    return saveEncodedPhoto(jpeg.data, image.size(), path, metadata);
+}
+
+SavedPhoto saveEncodedPhoto(const QByteArray &jpeg, QSize size, const QString &path,
+                            const PhotoMetadata &metadata)
+{
+    if (path.isEmpty() || jpeg.isEmpty())
         return {};
-    return {SaveStatus::Saved, kept.leftOut};
+    try {
+        const MetadataResult kept = withMetadata(jpeg, metadata, size);
+        if (!replaceFile(path, kept.jpeg))
+            return {};
+        return {SaveStatus::Saved, kept.leftOut};
+    } catch (const std::bad_alloc &) {
+        return {SaveStatus::OutOfMemory, {}};
+    }
 }

@@ -25,7 +25,13 @@ struct SavedPhoto
     QList<MetadataLoss> leftOut;
 };
 
+class WorkProgress;
+
 // saveJpeg() with the metadata the photo's file carried put back in. Metadata never blocks
 // the save: what cannot be kept is left out and listed.
 SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
-                         const PhotoMetadata &metadata);
+                         const PhotoMetadata &metadata, WorkProgress *progress = nullptr);
+
+// savePhotoJpeg() of a picture of this size whose encoding is in hand already.
+SavedPhoto saveEncodedPhoto(const QByteArray &jpeg, QSize size, const QString &path,
+                            const PhotoMetadata &metadata);

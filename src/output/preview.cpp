@@ -1,6 +1,5 @@
 #include "output/preview.h"
 
-#include "output/file_replace.h"
 #include "output/jpeg_writer.h"
 #include "photo/jpeg_codec.h"
 
@@ -33,13 +32,13 @@ double previewCaptionLeft(double frameWidth)
     return (frameWidth - kPreviewCaptionWidth) / 2;
 }
 
-QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame)
+RenderedPreview renderPreview(const QImage &target, QSize frame, WorkProgress *progress)
 {
-    const QByteArray jpeg = encodeJpeg(target, kJpegQuality).data;
+    QByteArray jpeg = encodeJpeg(target, kJpegQuality, progress).data;
     if (jpeg.isEmpty())
         return {};
-    // The file is a by-product: a failed write costs nothing, and decoding the bytes in hand
-    // gives the very picture it holds.
-    writePrivateFile(tempPath, jpeg);
-    return decodeJpeg(jpeg, frame).image;
+    QImage image = decodeJpeg(jpeg, frame, {}, progress).image;
+    if (image.isNull())
+        return {};
+    return {std::move(image), std::move(jpeg)};
 }

@@ -21,7 +21,16 @@ QSize roundedFrameSize(QSizeF frame);
 // Left of the caption centred in a frame of this width, unrounded.
 double previewCaptionLeft(double frameWidth);
 
-// The target as it will look saved: encoded at kJpegQuality, written to tempPath and decoded
-// at the smallest DCT scale that still covers the frame, never enlarged. If the file cannot be
-// written the preview still comes from the same bytes. Null if memory runs out.
-QImage renderPreview(const QImage &target, const QString &tempPath, QSize frame);
+class WorkProgress;
+
+// The target as it will look saved: its JPEG encoding at kJpegQuality, which is what a save of
+// the unchanged picture writes, and that encoding decoded at the smallest DCT scale that still
+// covers the frame, never enlarged. Both empty if memory runs out.
+struct RenderedPreview
+{
+    QImage image;
+    QByteArray jpeg;
+};
+
+// Two stages of progress: encode, decode.
+RenderedPreview renderPreview(const QImage &target, QSize frame, WorkProgress *progress = nullptr);

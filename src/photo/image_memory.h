@@ -9,9 +9,10 @@
 #include <QImage>
 #include <QSize>
 
-// Photos are refused above this many pixels (512 MB as RGB32): enough for 100-megapixel
-// cameras, small enough that a forged header cannot make us allocate gigabytes.
-inline constexpr qint64 kMaxPhotoPixels = qint64(1) << 27;
+// Photos are refused above this many pixels (1.6 GB as RGB32): enough for medium-format and
+// pixel-shift cameras (23,000 x 17,400), small enough that a forged header cannot make us
+// allocate more than a photo of that size takes.
+inline constexpr qint64 kMaxPhotoPixels = qint64(400) << 20;
 
 // JPEG stores no side longer than this, so a longer photo could never be saved.
 inline constexpr int kMaxPhotoSide = 65535;

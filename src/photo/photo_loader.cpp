@@ -134,47 +134,6 @@ QImageIOHandler::Transformations exifTransformation(const QByteArray &jpeg)
     return reader.transformation();
 }
 
-// A quarter turn clockwise into fresh huge-page memory (QImage::transformed would fault in
-// its copy page by page). Tiles keep both images' lines in cache.
-QImage rotatedClockwise(const QImage &source)
-{
-    const int width = source.width();
-    const int height = source.height();
-    QImage rotated = newRgb32Image(QSize(height, width));
-    if (rotated.isNull())
-        return rotated;
-    const auto *from = reinterpret_cast<const QRgb *>(source.constBits());
-    auto *to = reinterpret_cast<QRgb *>(rotated.bits());
-    const qsizetype fromStride = source.bytesPerLine() / 4;
-    const qsizetype toStride = rotated.bytesPerLine() / 4;
-    constexpr int kTile = 64;
-    for (int tileY = 0; tileY < height; tileY += kTile) {
-        const int endY = std::min(tileY + kTile, height);
-        for (int tileX = 0; tileX < width; tileX += kTile) {
-            const int endX = std::min(tileX + kTile, width);
-            for (int y = tileY; y < endY; ++y) {
-                const QRgb *line = from + y * fromStride;
-                QRgb *column = to + (height - 1 - y);
-                for (int x = tileX; x < endX; ++x)
-                    column[x * toStride] = line[x];
-            }
-        }
-    }
-    return rotated;
-}
-
-// Mirror and flip come before the quarter turn, as QImageIOHandler defines them.
-QImage transformed(QImage image, QImageIOHandler::Transformations transformation)
-{
-    const bool mirror = transformation.testFlag(QImageIOHandler::TransformationMirror);
-    const bool flip = transformation.testFlag(QImageIOHandler::TransformationFlip);
-    if (mirror || flip)
-        image.mirror(mirror, flip);
-    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
-        image = rotatedClockwise(image);
-    return image;
-}
-
 // Qt scales an n-bit channel by shifting it left, so white comes out as 248; repeating the
 // bits fills the low ones too, so that 0 stays 0 and the top value becomes 255.
 void replicateChannelBits(QImage &image, std::array<int, 3> bits)
@@ -287,19 +246,21 @@ bool openRegularFile(QFile &file, const QString &path)
     return true;
 }
 
-LoadedPhoto load(const QString &path)
+LoadedPhoto load(const QString &path, WorkProgress *progress)
 {
     QFile file;
     if (!openRegularFile(file, path))
         return failure(Outcome::Unreadable, QStringLiteral("Not a readable file: %1").arg(path));
     if (file.peek(3) == QByteArrayLiteral("\xff\xd8\xff")) {
-        const QByteArray data = readJpegStream(file);
-        DecodedJpeg decoded = decodeJpeg(data);
-        switch (decoded.status) {
-        case JpegStatus::Ok: {
-            QImage image = transformed(std::move(decoded.image), exifTransformation(data));
-            return image.isNull() ? outOfMemory() : LoadedPhoto{image, QString(), Outcome::Ok};
+        DecodedJpeg decoded;
+        {
+            // The stream is let go before anything else is allocated.
+            const QByteArray data = readJpegStream(file);
+            decoded = decodeJpeg(data, QSize(), exifTransformation(data), progress);
         }
+        switch (decoded.status) {
+        case JpegStatus::Ok:
+            return {std::move(decoded.image), QString(), Outcome::Ok};
         case JpegStatus::OutOfMemory:
             return outOfMemory();
         case JpegStatus::Refused:
@@ -314,10 +275,10 @@ LoadedPhoto load(const QString &path)
 
 } // namespace
 
-LoadedPhoto loadPhoto(const QString &path)
+LoadedPhoto loadPhoto(const QString &path, WorkProgress *progress)
 {
     try {
-        return load(path);
+        return load(path, progress);
     } catch (const std::bad_alloc &) {
         return outOfMemory();
     }

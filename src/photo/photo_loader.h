@@ -2,6 +2,8 @@
 
 #include "photo/image_memory.h"
 
+class WorkProgress;
+
 #include <QImage>
 #include <QString>
 
@@ -25,5 +27,6 @@ struct LoadedPhoto
 // turned upright by its EXIF orientation, converted to RGB32 with transparency over white.
 // Only regular files are opened, without ever blocking. Every frame size is checked against
 // the photo limits before anything is allocated for it; an ICO gives its largest entry. Never
-// throws: running out of memory is an outcome of its own.
-LoadedPhoto loadPhoto(const QString &path);
+// throws: running out of memory is an outcome of its own. A JPEG counts its rows into progress
+// as they are decoded, and is turned upright as it is decoded, without a second full buffer.
+LoadedPhoto loadPhoto(const QString &path, WorkProgress *progress = nullptr);

@@ -1,0 +1,159 @@
+#include "app/background_work.h"
+#include "correct/correction_pass.h"
+#include "photo/jpeg_codec.h"
+#include "photo/photo_loader.h"
+
+#include <QTimer>
+#include <QTransform>
+#include <QtTest>
+
+#include <condition_variable>
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+using Transform = QImageIOHandler::Transformations;
+
+namespace {
+
+// Gradients with noise, so that every block codes differently.
+QImage noisy(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 seed = 7;
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28);
+            line[x] = qRgb((x / 4 + noise) & 0xff, (y / 4 + noise) & 0xff, (x + y + noise) & 0xff);
+        }
+    }
+    return image;
+}
+
+// JPEG data whose frame header claims another height; the data beyond what it holds is
+// missing, which the decoder fills in.
+QByteArray withHeight(QByteArray jpeg, int height)
+{
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    jpeg[frame + 5] = char(height >> 8);
+    jpeg[frame + 6] = char(height & 0xff);
+    return jpeg;
+}
+
+QString written(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(u"photo.jpg"_s));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+} // namespace
+
+class TestSpeedPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Strips on two threads, a decode in two parts and turning while decoding give the
+    // pixels of one thread and of QImage's own turns.
+    void threadsAndTurnsKeepPixels_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<Transform>("transform");
+        QTest::newRow("upright") << QSize(1100, 1000) << Transform();
+        QTest::newRow("odd sides, mirrored")
+            << QSize(1203, 905) << Transform(QImageIOHandler::TransformationMirror);
+        QTest::newRow("flipped") << QSize(1024, 1040)
+                                 << Transform(QImageIOHandler::TransformationFlip);
+        QTest::newRow("turned") << QSize(1100, 1000)
+                                << Transform(QImageIOHandler::TransformationRotate90);
+        QTest::newRow("mirrored and turned (EXIF 5)")
+            << QSize(1203, 905)
+            << (Transform(QImageIOHandler::TransformationMirror) |
+                QImageIOHandler::TransformationRotate90);
+        QTest::newRow("turned back (EXIF 8)")
+            << QSize(1100, 1000) << Transform(QImageIOHandler::TransformationRotate270);
+    }
+
+    void threadsAndTurnsKeepPixels()
+    {
+        QFETCH(QSize, size);
+        QFETCH(Transform, transform);
+        const QImage image = noisy(size);
+        const QByteArray one = encodeJpeg(image, 80, nullptr, JpegThreads::One).data;
+        const QByteArray strips = encodeJpeg(image, 80).data;
+        QVERIFY(!one.isEmpty());
+        QVERIFY(strips != one); // restart markers join the strips
+        const QImage upright = decodeJpeg(one, {}, {}, nullptr, JpegThreads::One).image;
+        QCOMPARE(decodeJpeg(strips).image, upright);
+        QCOMPARE(decodeJpeg(strips, {300, 200}).image,
+                 decodeJpeg(one, {300, 200}, {}, nullptr, JpegThreads::One).image);
+
+        QImage expected =
+            upright.mirrored(transform.testFlag(QImageIOHandler::TransformationMirror),
+                             transform.testFlag(QImageIOHandler::TransformationFlip));
+        if (transform.testFlag(QImageIOHandler::TransformationRotate90))
+            expected = expected.transformed(QTransform().rotate(90));
+        QCOMPARE(decodeJpeg(one, {}, transform).image, expected);
+    }
+
+    // A photo above the old limit of 2^27 pixels: 65,500 x 2,056, mostly the grey the decoder
+    // fills a short stream with, so that it is cheap to make. It loads, corrects and saves; one
+    // few rows more than 400 megapixels is refused from its header alone.
+    void largePhotoLoadsCorrectsAndSaves()
+    {
+        QTemporaryDir dir;
+        QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
+        strip.fill(qRgb(200, 100, 50));
+        const QByteArray top = encodeJpeg(strip, 90).data;
+        QCOMPARE(loadPhoto(written(dir, withHeight(top, 6404))).outcome,
+                 LoadedPhoto::Outcome::Unreadable);
+
+        LoadedPhoto photo = loadPhoto(written(dir, withHeight(top, 2056)));
+        QVERIFY(photo.ok());
+        QCOMPARE(photo.image.size(), QSize(65500, 2056));
+        const PassOutcome pass =
+            runCorrectionPass(photo.image, Gains{0.1f, 0.0f, -0.5f}, std::chrono::hours(1),
+                              [](int, int, ColourWord) { return true; });
+        QCOMPARE(pass.result, PassResult::Completed);
+        const EncodedJpeg saved = encodeJpeg(photo.image, 80);
+        QCOMPARE(saved.status, JpegStatus::Ok);
+        photo.image = QImage();
+        const QImage eighth = decodeJpeg(saved.data, {1, 1}).image;
+        QCOMPARE(eighth.size(), QSize(8188, 257));
+        const auto near = [](QRgb a, QRgb b) {
+            return qAbs(qRed(a) - qRed(b)) <= 3 && qAbs(qGreen(a) - qGreen(b)) <= 3 &&
+                   qAbs(qBlue(a) - qBlue(b)) <= 3;
+        };
+        QVERIFY(near(eighth.pixel(4000, 0), qRgb(220, 100, 25)));
+        QVERIFY(near(eighth.pixel(8187, 256), qRgb(141, 128, 64)));
+    }
+
+    // The window's thread handles events while the work runs: here the work cannot end
+    // before a timer of the window's thread has fired.
+    void workRunsWhileTheWindowThreadHandlesEvents()
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool fired = false;
+        bool sawTimer = false;
+        QTimer::singleShot(0, this, [&] {
+            const std::lock_guard lock(mutex);
+            fired = true;
+            changed.notify_all();
+        });
+        runWhilePainting(
+            1,
+            [&](WorkProgress &) {
+                std::unique_lock lock(mutex);
+                sawTimer = changed.wait_for(lock, std::chrono::seconds(20), [&] { return fired; });
+            },
+            [](double) {});
+        QVERIFY(sawTimer);
+    }
+};
+
+QTEST_MAIN(TestSpeedPaths)
+#include "tst_speed_paths.moc"
