@@ -20,15 +20,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <cmath>
@@ -172,15 +169,7 @@ void MainForm::showInvalidNumber()
 
 QString MainForm::askForPhoto()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    const OpenDialogRequest request{
-        {u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s},
-        1,
-        folder,
-    };
-    return desktop_.openFile(this, request);
+    return desktop_.openFile(this, photoOpenRequest());
 }
 
 void MainForm::runInBackground(int stages, const std::function<void(WorkProgress &)> &work)
