@@ -6,25 +6,11 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTest>
 
-#include <cstring>
-#include <thread>
+#include <sys/wait.h>
 
 using namespace Qt::StringLiterals;
-
-// Run as a child with "--hold-lock PATH": takes the lock, says so, and waits to be killed.
-static int holdLock(const char *path)
-{
-    Lifecycle::InstanceLock lock(QString::fromLocal8Bit(path));
-    if (lock.tryAcquire() != Lifecycle::InstanceLock::Claim::Acquired)
-        return 1;
-    fputs("locked\n", stdout);
-    fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::minutes(5));
-    return 0;
-}
 
 static bool makeFolder(const QString &path, mode_t mode, uid_t owner = ::geteuid())
 {
@@ -46,6 +32,7 @@ class TestLifecycle : public QObject
         {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}, {"TMPDIR", qgetenv("TMPDIR")}};
 
 private slots:
+    void initTestCase() { QCoreApplication::setApplicationName(u"Orvane"_s); }
     void cleanup() // of what a test changed in the environment
     {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
@@ -79,17 +66,21 @@ private slots:
         QTemporaryDir plain;
         const QString base = readOnly ? flaggable->path() : plain.path();
         const QString path = base + u"/instance.lock"_s;
-        QProcess child;
-        if (holder != Holder::None) {
-            child.start(QCoreApplication::applicationFilePath(), {u"--hold-lock"_s, path});
-            QVERIFY(child.waitForReadyRead(10000));
-            QCOMPARE(child.readLine().trimmed(), QByteArray("locked"));
+        // Another process takes the lock and waits; killed, it leaves the lock behind.
+        pid_t child = holder == Holder::None ? -1 : ::fork();
+        if (child == 0) {
+            Lifecycle::InstanceLock held(path);
+            _exit(held.tryAcquire() == Lifecycle::InstanceLock::Claim::Acquired ? ::pause() : 1);
         }
-        if (holder == Holder::Killed) {
-            child.kill();
-            QVERIFY(child.waitForFinished(10000));
-            QVERIFY(QFileInfo::exists(path)); // left behind, as after a crash
-        }
+        const auto end = [&] {
+            const bool ended =
+                child > 0 && ::kill(child, SIGKILL) == 0 && ::waitpid(child, nullptr, 0) == child;
+            child = -1;
+            return ended;
+        };
+        const auto reap = qScopeGuard(end);
+        QTRY_VERIFY(holder == Holder::None || QFileInfo(path).size() > 0);
+        QVERIFY(holder != Holder::Killed || (end() && QFileInfo::exists(path)));
 
         FakeDesktop desktop;
         Lifecycle::InstanceLock lock(path);
@@ -100,8 +91,6 @@ private slots:
             const auto limit = limitFileSize(folder == LockFolder::Full ? 0 : RLIM_INFINITY);
             started = Lifecycle::claimSingleInstance(lock, desktop);
         }
-        child.kill();
-        child.waitForFinished(10000);
         const bool live = holder == Holder::Live;
         QCOMPARE(started, !live);
         QCOMPARE(desktop.messages.size(), live ? 1 : 0);
@@ -177,14 +166,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0)
-        return holdLock(argv[2]);
-    QCoreApplication app(argc, argv);
-    app.setApplicationName(u"Orvane"_s);
-    TestLifecycle test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestLifecycle)
 #include "tst_lifecycle.moc"
