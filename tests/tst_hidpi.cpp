@@ -30,12 +30,11 @@ class TestHiDpi : public QObject
                     return corner_ = {x, y}, true;
         return false;
     }
-    static void movePointer(QPoint screenPixel)
+    static void movePointer(QPoint to)
     {
-        QCOMPARE(QProcess::execute(u"xdotool"_s,
-                                   {u"mousemove"_s, u"--sync"_s, QString::number(screenPixel.x()),
-                                    QString::number(screenPixel.y())}),
-                 0);
+        const QStringList move{u"mousemove"_s, u"--sync"_s, QString::number(to.x()),
+                               QString::number(to.y())};
+        QCOMPARE(QProcess::execute(u"xdotool"_s, move), 0);
     }
     // Points at a screen pixel and clicks: the readout and the pick show what it shows.
     void pointAndClick(QPoint screenPixel)

@@ -94,7 +94,6 @@ private slots:
         refused("bmp 24-bit, truncated", bmp(size, 24, rgb24).chopped(100));
         refused("bmp, pixel offset past the end", bmp(size, 24, rgb24, {}, 0, {}, 4096));
         refused("bmp 8-bit without a palette", bmp({64, 64}, 8, QByteArray(64 * 64, 1)));
-        refused("bmp claiming 11585 x 11585 in 5 KB", bmp({11585, 11585}, 24, QByteArray(5000, 0)));
         refused("bmp 70000 pixels wide", bmp({70000, 1}, 24, QByteArray(70000 * 3 + 3, 0)));
         // Bottom-up: the one encoded row is the last; the stream ends without its end code. The
         // palette is red, blue; a 16 x 16 picture of 16-bit pixels needs no row padding.
@@ -118,10 +117,6 @@ private slots:
                kBlue, kBlue);
         // By content, not by name; upright; transparency over white; palettes expanded.
         loaded("png named .jpg", encoded(filled({8, 8}, kRed)), {8, 8}, kRed, kRed);
-        const QImage halves =
-            painted({16, 8}, [](int x, int) { return x < 8 ? qRgb(0, 0, 0) : kWhite; });
-        loaded("bmp greyscale", encoded(halves.convertToFormat(QImage::Format_Grayscale8), "bmp"),
-               {16, 8}, qRgb(0, 0, 0), kWhite);
         // 2 x 2, palette red, green; green is transparent and fills the right column.
         loaded("gif transparent",
                QByteArray::fromHex("474946383961020002008000 00c81e2800ff00 21f9040100000100"
@@ -174,33 +169,26 @@ private slots:
             QVERIFY2(loadPhoto(path).outcome == Outcome::Unreadable, qPrintable(path));
     }
 
-    // In a child whose address space is capped, a picture that does not fit reports the
-    // lack of memory; a JPEG followed by junk larger than the cap loads, since the junk is
-    // never read; the encoder reports, never throws.
-    void outOfMemoryIsAnOutcome_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("junk");
-        QTest::addColumn<int>("outcome");
-        // A JPEG of 10000 x 10000 is tst_photos' import.
-        QTest::newRow("bmp RLE8") << bmp({11000, 11000}, 8, QByteArray::fromHex("0001"),
-                                         le(kRed & 0xffffff), 1)
-                                  << qint64(0) << int(Outcome::OutOfMemory);
-        QTest::newRow("jpeg, then 1 GB of junk") << encodeJpeg(filled({64, 64}, kBlue), 90).data
-                                                 << (qint64(1) << 30) << int(Outcome::Ok);
-    }
-
+    // In a child whose address space is capped, a picture that does not fit reports the lack of
+    // memory (a JPEG of 10000 x 10000 is tst_photos' import); a JPEG followed by junk larger
+    // than the cap loads, since the junk is never read; the encoder reports, never throws.
     void outOfMemoryIsAnOutcome()
     {
 #ifdef ORVANE_ADDRESS_SANITIZER
         QSKIP("AddressSanitizer reserves more address space than any cap allows");
 #endif
-        QFETCH(QByteArray, bytes);
-        QFETCH(qint64, junk);
-        const QString path = writeFile(dir_.filePath(u"big"_s), bytes);
-        QVERIFY(QFile::resize(path, bytes.size() + junk)); // sparse: costs no disk
-        QTEST(underMemoryLimit(qint64(200) << 20, [&] { return int(loadPhoto(path).outcome); }),
-              "outcome");
+        const auto loadCapped = [&](const QByteArray &bytes, qint64 junk) {
+            const QString path = writeFile(dir_.filePath(u"big"_s), bytes);
+            return QFile::resize(path, bytes.size() + junk) // sparse: costs no disk
+                       ? underMemoryLimit(qint64(200) << 20,
+                                          [&] { return int(loadPhoto(path).outcome); })
+                       : -1;
+        };
+        const QByteArray rle8 =
+            bmp({11000, 11000}, 8, QByteArray::fromHex("0001"), le(kRed & 0xffffff), 1);
+        QCOMPARE(loadCapped(rle8, 0), int(Outcome::OutOfMemory));
+        const QByteArray jpeg = encodeJpeg(filled({64, 64}, kBlue), 90).data;
+        QCOMPARE(loadCapped(jpeg, qint64(1) << 30), int(Outcome::Ok));
         const QImage photo = filled({6000, 4000}, kBlue);
         QCOMPARE(
             underMemoryLimit(qint64(8) << 20, [&] { return int(encodeJpeg(photo, 80).status); }),

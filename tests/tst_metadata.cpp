@@ -56,7 +56,6 @@ private slots:
         auto image = Exiv2::ImageFactory::open(path.toStdString());
         image->readMetadata();
         Exiv2::ExifData &exif = image->exifData();
-        exif["Exif.Image.Make"] = "Orvane Optics";
         exif["Exif.Image.Orientation"] = uint16_t(6);
         exif["Exif.Photo.PixelXDimension"] = uint32_t(64);
         exif["Exif.Photo.PixelYDimension"] = uint32_t(48);
@@ -86,8 +85,7 @@ private slots:
         const auto seen = Exiv2::ImageFactory::open(bytesOf(saved.jpeg), long(saved.jpeg.size()));
         seen->readMetadata();
         Exiv2::ExifData &exif = seen->exifData();
-        QCOMPARE(tag(exif, "Exif.Image.Make"), u"Orvane Optics"_s);
-        QCOMPARE(tag(exif, "Exif.Image.Orientation"), u"1"_s);
+        // The maker and the orientation of 1 are tst_photos' save.
         QCOMPARE(tag(exif, "Exif.Photo.PixelXDimension"), u"48"_s);
         QCOMPARE(tag(exif, "Exif.Photo.PixelYDimension"), u"64"_s);
         QCOMPARE(Exiv2::ExifThumbC(exif).copy().size_, 0);
