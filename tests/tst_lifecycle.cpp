@@ -50,7 +50,6 @@ private slots:
         QTest::newRow("read-only folder") << LockFolder::ReadOnly << Holder::None;
         QTest::newRow("read-only, killed instance's lock")
             << LockFolder::ReadOnly << Holder::Killed;
-        QTest::newRow("read-only, live instance") << LockFolder::ReadOnly << Holder::Live;
     }
 
     // Only a live instance's lock keeps the program from starting, and only then is a box

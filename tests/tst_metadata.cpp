@@ -123,15 +123,14 @@ private slots:
         QVERIFY(!saved.leftOut.first().reason.isEmpty());
         const PhotoMetadata kept =
             readMetadata(writeFile(dir_.filePath(u"kept.jpg"_s), saved.jpeg));
-        QCOMPARE(kept.exif.isEmpty(), lost == MetadataPart::Exif);
-        QCOMPARE(kept.xmp.isEmpty(), lost == MetadataPart::Xmp);
-        QCOMPARE(kept.iptc.isEmpty(), lost == MetadataPart::Iptc);
-        QCOMPARE(kept.iccProfile.isEmpty(), lost == MetadataPart::IccProfile);
+        const QByteArray keptParts[] = {kept.exif, kept.xmp, kept.iptc, kept.iccProfile};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(keptParts[i].isEmpty(), i == int(lost));
         QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));
     }
 
     // An Exif segment that claims more bytes than the file holds gives the plain picture and
-    // the reason; a BMP has nothing to keep, and nothing is missing from it.
+    // the reason. (That a BMP has nothing to keep and nothing missing is tst_photos' save.)
     void unreadableFileGivesThePlainPictureAndTheReason()
     {
         const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
@@ -144,11 +143,6 @@ private slots:
         const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
         QCOMPARE(saved.jpeg, plain);
         QCOMPARE(saved.leftOut, metadata.unreadable);
-
-        const QString bmp =
-            writeFile(dir_.filePath(u"plain.bmp"_s), encoded(gradient({8, 8}), "bmp"));
-        const PhotoMetadata none = readMetadata(bmp);
-        QVERIFY(none.isEmpty() && none.unreadable.isEmpty());
     }
 };
 
