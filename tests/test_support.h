@@ -3,7 +3,6 @@
 // Pictures, files and folders as the tests make and read them.
 
 #include <QBuffer>
-#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QImage>

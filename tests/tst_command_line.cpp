@@ -16,14 +16,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Without any display, or with the offscreen one.
-QProcessEnvironment environment(bool offscreen)
+QProcessEnvironment withoutDisplay()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         env.remove(name);
-    if (offscreen)
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     return env;
 }
 
@@ -56,25 +53,25 @@ private slots:
     void programOpensItsFileAndAnotherStartsFile()
     {
         QTemporaryDir runtime, photos;
-        QProcessEnvironment env = environment(true);
+        QProcessEnvironment env = withoutDisplay();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
         const QString socket = runtime.filePath(u"Orvane/instance.socket"_s);
         QVERIFY(QDir().mkdir(runtime.filePath(u"Orvane"_s),
                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(!writeFile(socket, {}).isEmpty());
         const auto previewShown = [&] { return readFile(runtime.filePath(u"Orvane/temp.jpg"_s)); };
-        const auto previewOf = [](const QString &path) {
-            return encodeJpeg(loadPhoto(path).image, 80).data;
-        };
         QString files[2];
+        QByteArray previews[2];
         for (int i = 0; i < 2; ++i) {
             files[i] = photos.filePath(u"photo %1.bmp"_s.arg(i));
             QVERIFY(filled({40 + i, 30}, i ? Qt::darkCyan : Qt::darkRed).save(files[i]));
+            previews[i] = encodeJpeg(loadPhoto(files[i]).image, 80).data;
         }
 
         QProcess first, second;
         start(first, {files[0]}, env);
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previewOf(files[0]), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[0], 20000);
         QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
         QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
         second.setWorkingDirectory(photos.path());
@@ -82,7 +79,7 @@ private slots:
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAllStandardError(), QByteArray());
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previewOf(files[1]), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[1], 20000);
         QCOMPARE(first.state(), QProcess::Running);
         start(second, {files[0], files[1]}, env);
         QVERIFY(second.waitForFinished(20000));
@@ -131,7 +128,7 @@ private slots:
 
         QProcess p;
         p.setWorkingDirectory(dir.path());
-        start(p, arguments.split(u' '), environment(false));
+        start(p, arguments.split(u' '), withoutDisplay());
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QTEST(p.exitCode(), "status");

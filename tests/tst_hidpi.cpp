@@ -30,18 +30,14 @@ class TestHiDpi : public QObject
                     return corner_ = {x, y}, true;
         return false;
     }
-    static void movePointer(QPoint to)
-    {
-        const QStringList move{u"mousemove"_s, u"--sync"_s, QString::number(to.x()),
-                               QString::number(to.y())};
-        QCOMPARE(QProcess::execute(u"xdotool"_s, move), 0);
-    }
     // Points at a screen pixel and clicks: the readout and the pick show what it shows.
     void pointAndClick(QPoint screenPixel)
     {
         const QRgb shown = screen_.pixel(screenPixel);
         QCOMPARE(qBlue(shown), photoBlue);
-        movePointer(screenPixel);
+        const QStringList move{u"mousemove"_s, u"--sync"_s, QString::number(screenPixel.x()),
+                               QString::number(screenPixel.y())};
+        QCOMPARE(QProcess::execute(u"xdotool"_s, move), 0);
         QTRY_COMPARE_WITH_TIMEOUT(f_.box("Text1")->text(),
                                   u"鼠标 X=%1  Y=%2"_s.arg(qRed(shown)).arg(qGreen(shown)), 2000);
         QCOMPARE(QProcess::execute(u"xdotool"_s, {u"click"_s, u"1"_s}), 0);
@@ -61,7 +57,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f_.form.get()));
         const QImage photo = painted({60, 60}, [](int x, int y) { return qRgb(x, y, photoBlue); });
         f_.importVia("导入主体", f_.writePhoto(u"coded.bmp"_s, photo));
-        movePointer({0, 0}); // off the window, out of the screen grab
+        // Off the window, out of the screen grab.
+        QCOMPARE(QProcess::execute(u"xdotool"_s, {u"mousemove"_s, u"--sync"_s, u"0"_s, u"0"_s}), 0);
         // Painting is asynchronous: grab until the photo shows.
         QTRY_VERIFY_WITH_TIMEOUT(findCorner(), 10000);
         qInfo("scale %g: photo pixel (10, 20) starts at screen pixel (%d, %d)",

@@ -14,31 +14,24 @@ class TestSample : public QObject
     QTemporaryDir config_;
     WindowFixture f_;
 
-    // Right-clicks a picture pixel as a user would, through the window; the menu that opens,
-    // if one does.
-    QMenu *openMenu(PhotoBox *box, QPoint pixel) const
+    // Right-clicks a picture pixel as a user would, through the window, then clicks the entry
+    // (none: closes the menu). The entries the menu showed, ticked; none if no menu opened.
+    QStringList choose(PhotoBox *box, QPoint pixel, const QString &entry = {}) const
     {
         const QPoint at = box->mapTo(f_.form.get(), pixel + box->contentsRect().topLeft());
         QTest::mouseClick(f_.form->windowHandle(), Qt::RightButton, {}, at);
         QMenu *menu = nullptr;
-        const auto opened = [&] {
-            return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        };
-        return QTest::qWaitFor(opened) ? menu : nullptr;
-    }
-    static QStringList ticked(const QMenu *menu)
-    {
-        QStringList out;
+        if (!QTest::qWaitFor(
+                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
+            return {};
+        QStringList shown;
         for (const QAction *action : menu->actions())
-            out << action->text() + (action->isChecked() ? u" ✓"_s : QString());
-        return out;
-    }
-    static void choose(QMenu *menu, const QString &text)
-    {
+            shown << action->text() + (action->isChecked() ? u" ✓"_s : QString());
         for (QAction *action : menu->actions())
-            if (action->text() == text)
+            if (action->text() == entry)
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        QTRY_VERIFY(!menu->isVisible());
+        menu->hide();
+        return shown;
     }
 
 private slots:
@@ -66,29 +59,22 @@ private slots:
             return f_.texts({"主红", "主绿", "主蓝"}).join(u' ');
         };
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
-        QMenu *menu = openMenu(f_.photo("SaveForm"), {3, 2});
-        QVERIFY(menu);
-        QCOMPARE(ticked(menu), QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s,
-                                            u"5×5 平均"_s, u"11×11 平均"_s}));
-        choose(menu, u"3×3 平均"_s);
+        QCOMPARE(choose(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
+                 QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
+                              u"11×11 平均"_s}));
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
-        menu = openMenu(f_.photo("Picture2"), {20, 30});
-        QVERIFY(menu);
-        QCOMPARE(ticked(menu).filter(u"✓"_s), QStringList(u"3×3 平均 ✓"_s));
-        choose(menu, u"5×5 平均"_s);
+        const QStringList ticked =
+            choose(f_.photo("Picture2"), {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
+        QCOMPARE(ticked, QStringList(u"3×3 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"51 50 50"_s);
-        menu = openMenu(f_.photo("取样图片"), {9, 4});
-        QVERIFY(menu);
-        choose(menu, u"11×11 平均"_s);
+        choose(f_.photo("取样图片"), {9, 4}, u"11×11 平均"_s);
 
         f_.close();
         init();
-        menu = openMenu(f_.photo("取样图片"), {9, 4});
-        QVERIFY(menu);
-        QCOMPARE(ticked(menu).filter(u"✓"_s), QStringList(u"11×11 平均 ✓"_s));
-        menu->hide();
+        const QStringList kept = choose(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
+        QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
     }
 

@@ -48,11 +48,7 @@ class TestSeries : public QObject
     QTemporaryDir dir_;
 
     QString path(const QString &name) const { return dir_.filePath(name); }
-    QString makeFolder(const QString &name) const
-    {
-        QDir(dir_.path()).mkpath(name);
-        return path(name);
-    }
+    QString folder(const QString &n) const { return QDir().mkpath(path(n)) ? path(n) : QString(); }
 
 private slots:
     // Each photo as a pass corrects it, saved at quality 80 with its file's metadata under a
@@ -60,14 +56,14 @@ private slots:
     // photo is told once, in order.
     void eachPhotoAsAPassUnderAFreeName()
     {
-        const QString out = makeFolder(u"out"_s);
+        const QString out = folder(u"out"_s);
         for (const QString &name : {u"b.v2.jpg"_s, u"b.v2-1.jpg"_s})
             QVERIFY(!writeFile(out + u'/' + name, name.toUtf8()).isEmpty());
         // A link planted where nothing is yet: writing through it would make the victim.
         QVERIFY(QFile::link(path(u"victim.jpg"_s), out + u"/c.jpg"_s));
         PhotoMetadata icc;
         icc.iccProfile = QColorSpace(QColorSpace::DisplayP3).iccProfile();
-        const QString jpeg = makeFolder(u"x"_s) + u"/a.jpg"_s;
+        const QString jpeg = folder(u"x"_s) + u"/a.jpg"_s;
         QCOMPARE(savePhotoJpeg(gradient({67, 45}), jpeg, 95, icc).status, SaveStatus::Saved);
         const QByteArray damaged = encodeJpeg(gradient({20, 10}), 90).data.left(40);
         QStringList sources{jpeg, writeFile(path(u"damaged.jpg"_s), damaged)};
@@ -107,7 +103,7 @@ private slots:
     // Once cancel is set no photo is started and none in the works is written.
     void cancelLeavesOnlyWholePhotos()
     {
-        const QString out = makeFolder(u"cancel"_s);
+        const QString out = folder(u"cancel"_s);
         QStringList sources;
         for (int i = 0; i < 6; ++i) {
             sources << path(u"c%1.bmp"_s.arg(i));
@@ -147,7 +143,7 @@ private slots:
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s),
                                              writeFile(path(u"broken.jpg"_s), "\xff\xd8\xff")};
-        f.desktop.folderAnswers << makeFolder(u"window"_s);
+        f.desktop.folderAnswers << folder(u"window"_s);
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
         entry->trigger();
         QVERIFY(finished.wait(20000));
@@ -156,10 +152,9 @@ private slots:
         QCOMPARE(f.messageTexts(),
                  QStringList(u"提示|已保存 1 张照片。\n以下 1 张照片未能保存："_s));
         QCOMPARE(f.desktop.messages[0].lines, QStringList(u"broken.jpg：无法打开该图片文件"_s));
-        const QColor pixel = loadPhoto(path(u"window/skin.jpg"_s)).image.pixelColor(8, 8);
-        QVERIFY2(qAbs(pixel.red() - 220) <= 2 && qAbs(pixel.green() - 180) <= 2 &&
-                     qAbs(pixel.blue() - 160) <= 2,
-                 qPrintable(pixel.name()));
+        const QImage corrected = filled({16, 16}, QColor(220, 180, 160));
+        QCOMPARE(loadPhoto(path(u"window/skin.jpg"_s)).image,
+                 decodeJpeg(encodeJpeg(corrected, 80).data).image);
         QCOMPARE(f.photo("SaveForm")->image(), target);
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
@@ -171,7 +166,7 @@ private slots:
             QVERIFY(gradient({400, 300}).save(many.last()));
         }
         f.desktop.manyAnswers << many;
-        f.desktop.folderAnswers << makeFolder(u"window-cancel"_s);
+        f.desktop.folderAnswers << folder(u"window-cancel"_s);
         entry->trigger();
         QProgressDialog *progress = f.form->findChild<QProgressDialog *>();
         QVERIFY(progress && progress->isVisible());
