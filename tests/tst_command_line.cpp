@@ -4,13 +4,10 @@
 #include "test_support.h"
 
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
 #include <csignal>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 

@@ -59,7 +59,7 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QRgb>("topLeft");
         QTest::addColumn<QRgb>("bottomRight");
-        // A file named without a size is to be refused.
+        // A row without a size is a file to refuse.
         const auto loaded = [](const char *name, const QByteArray &bytes, QSize size = {},
                                QRgb topLeft = 0, QRgb bottomRight = 0) {
             QTest::newRow(name) << bytes << size << topLeft << bottomRight;

@@ -1,4 +1,3 @@
-#include "output/jpeg_writer.h"
 #include "output/metadata.h"
 #include "photo/jpeg_codec.h"
 #include "test_support.h"
