@@ -1,6 +1,6 @@
-#include "output/jpeg_writer.h"
 #include "output/metadata.h"
 #include "photo/jpeg_codec.h"
+#include "test_support.h"
 
 #include <exiv2/exiv2.hpp>
 
@@ -17,59 +17,24 @@ const Exiv2::byte *bytesOf(const QByteArray &data)
     return reinterpret_cast<const Exiv2::byte *>(data.constData());
 }
 
-QImage gradient(QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, qRgb(x * 4, y * 4, 128));
-    return image;
-}
-
-QImage decodeUpright(const QByteArray &jpeg)
+// The pixels as a viewer that honours the orientation shows them; the colour profile is
+// checked on its own.
+QImage shownPixels(const QByteArray &jpeg)
 {
     QBuffer buffer;
     buffer.setData(jpeg);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    return reader.read();
-}
-
-// The pixels alone: the colour profile is checked on its own.
-QImage pixelsOf(QImage image)
-{
+    QImage image = reader.read();
     image.setColorSpace(QColorSpace());
     return image;
 }
 
-// Metadata as an independent reader sees it in JPEG bytes.
-struct Seen
+// A tag as an independent reader sees it, empty if absent.
+template <typename Data> QString tag(Data &data, const char *key)
 {
-    Exiv2::Image::AutoPtr image;
-
-    explicit Seen(const QByteArray &jpeg)
-        : image(Exiv2::ImageFactory::open(bytesOf(jpeg), long(jpeg.size())))
-    {
-        image->readMetadata();
-    }
-    template <typename Data, typename Key> static QString find(Data &data, const char *key)
-    {
-        const auto found = data.findKey(Key(key));
-        return found == data.end() ? QString() : QString::fromStdString(found->toString());
-    }
-    QString exif(const char *key)
-    {
-        return find<Exiv2::ExifData, Exiv2::ExifKey>(image->exifData(), key);
-    }
-    QString xmp(const char *key)
-    {
-        return find<Exiv2::XmpData, Exiv2::XmpKey>(image->xmpData(), key);
-    }
-    QString iptc(const char *key)
-    {
-        return find<Exiv2::IptcData, Exiv2::IptcKey>(image->iptcData(), key);
-    }
-};
+    return QString::fromStdString(data[key].toString());
+}
 
 } // namespace
 
@@ -81,26 +46,15 @@ class TestMetadata : public QObject
     QByteArray icc_ = QColorSpace(QColorSpace::DisplayP3).iccProfile();
     PhotoMetadata camera_;
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(dir_.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return {};
-        return file.fileName();
-    }
-
 private slots:
     // A camera's portrait photo, held sideways: 64 x 48 stored, orientation 6, a thumbnail.
     void initTestCase()
     {
-        const QString path = write(u"camera.jpg"_s, encodeJpeg(gradient({64, 48}), 90).data);
-        auto image = Exiv2::ImageFactory::open(path.toStdString());
-        image->readMetadata();
+        const QString path =
+            writeFile(dir_.filePath(u"camera.jpg"_s), encodeJpeg(gradient({64, 48}), 90).data);
+        auto image = Exiv2::ImageFactory::open(path.toStdString()); // a new file: nothing to read
         Exiv2::ExifData &exif = image->exifData();
-        exif["Exif.Image.Make"] = "Orvane Optics";
-        exif["Exif.Image.Model"] = "Portrait 12";
         exif["Exif.Image.Orientation"] = uint16_t(6);
-        exif["Exif.Photo.DateTimeOriginal"] = "2012:05:01 10:20:30";
         exif["Exif.Photo.PixelXDimension"] = uint32_t(64);
         exif["Exif.Photo.PixelYDimension"] = uint32_t(48);
         const QByteArray thumbnail = encodeJpeg(gradient({16, 12}), 80).data;
@@ -117,36 +71,30 @@ private slots:
         image->writeMetadata();
 
         camera_ = readMetadata(path);
-        QVERIFY(camera_.unreadable.isEmpty());
-        QVERIFY(!camera_.exif.isEmpty() && !camera_.iptc.isEmpty());
-        QVERIFY(camera_.xmp.contains("xmpGImg:image"));
-        QCOMPARE(camera_.iccProfile, icc_);
+        QVERIFY(camera_.xmp.contains("xmpGImg:image")); // or its removal would prove nothing
     }
 
     void keepsWhatTheCameraWroteForTheUprightPicture()
     {
-        const QImage upright = gradient({48, 64});
-        const QByteArray plain = encodeJpeg(upright, 80).data;
-        const MetadataResult saved = withMetadata(plain, camera_, upright.size());
+        const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
+        const MetadataResult saved = withMetadata(plain, camera_, {48, 64});
         QVERIFY(saved.leftOut.isEmpty());
 
-        Seen seen(saved.jpeg);
-        QCOMPARE(seen.exif("Exif.Image.Make"), u"Orvane Optics"_s);
-        QCOMPARE(seen.exif("Exif.Image.Model"), u"Portrait 12"_s);
-        QCOMPARE(seen.exif("Exif.Photo.DateTimeOriginal"), u"2012:05:01 10:20:30"_s);
-        QCOMPARE(seen.exif("Exif.Image.Orientation"), u"1"_s);
-        QCOMPARE(seen.exif("Exif.Photo.PixelXDimension"), u"48"_s);
-        QCOMPARE(seen.exif("Exif.Photo.PixelYDimension"), u"64"_s);
-        QCOMPARE(Exiv2::ExifThumbC(seen.image->exifData()).copy().size_, 0);
-        QCOMPARE(seen.xmp("Xmp.xmp.CreatorTool"), u"Orvane Test"_s);
-        QCOMPARE(seen.xmp("Xmp.tiff.Orientation"), u"1"_s);
-        QVERIFY(seen.xmp("Xmp.xmp.Thumbnails[1]/xmpGImg:image").isEmpty());
-        QCOMPARE(seen.iptc("Iptc.Application2.Caption"), u"A portrait"_s);
+        const auto seen = Exiv2::ImageFactory::open(bytesOf(saved.jpeg), long(saved.jpeg.size()));
+        seen->readMetadata();
+        Exiv2::ExifData &exif = seen->exifData();
+        // The maker and the orientation of 1 are tst_photos' save.
+        QCOMPARE(tag(exif, "Exif.Photo.PixelXDimension"), u"48"_s);
+        QCOMPARE(tag(exif, "Exif.Photo.PixelYDimension"), u"64"_s);
+        QCOMPARE(Exiv2::ExifThumbC(exif).copy().size_, 0);
+        QCOMPARE(tag(seen->xmpData(), "Xmp.xmp.CreatorTool"), u"Orvane Test"_s);
+        QCOMPARE(tag(seen->xmpData(), "Xmp.tiff.Orientation"), u"1"_s);
+        QCOMPARE(tag(seen->xmpData(), "Xmp.xmp.Thumbnails[1]/xmpGImg:image"), QString());
+        QCOMPARE(tag(seen->iptcData(), "Iptc.Application2.Caption"), u"A portrait"_s);
 
         // A viewer that honours the tags shows the picture as it was saved, in its colours.
-        const QImage shown = decodeUpright(saved.jpeg);
-        QCOMPARE(pixelsOf(shown), pixelsOf(decodeUpright(plain)));
-        QCOMPARE(shown.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+        QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));
+        QCOMPARE(QImage::fromData(saved.jpeg).colorSpace(), QColorSpace(QColorSpace::DisplayP3));
     }
 
     // Whatever cannot be read or written is left out and named; the rest is kept.
@@ -171,35 +119,28 @@ private slots:
         QCOMPARE(saved.leftOut.size(), 1);
         QCOMPARE(saved.leftOut.first().part, lost);
         QVERIFY(!saved.leftOut.first().reason.isEmpty());
-        const PhotoMetadata kept = readMetadata(write(u"kept.jpg"_s, saved.jpeg));
-        QCOMPARE(kept.exif.isEmpty(), lost == MetadataPart::Exif);
-        QCOMPARE(kept.xmp.isEmpty(), lost == MetadataPart::Xmp);
-        QCOMPARE(kept.iptc.isEmpty(), lost == MetadataPart::Iptc);
-        QCOMPARE(kept.iccProfile.isEmpty(), lost == MetadataPart::IccProfile);
-        QCOMPARE(pixelsOf(decodeUpright(saved.jpeg)), pixelsOf(decodeUpright(plain)));
+        const PhotoMetadata kept =
+            readMetadata(writeFile(dir_.filePath(u"kept.jpg"_s), saved.jpeg));
+        const QByteArray keptParts[] = {kept.exif, kept.xmp, kept.iptc, kept.iccProfile};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(keptParts[i].isEmpty(), i == int(lost));
+        QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));
     }
 
-    // An Exif segment that claims more bytes than the file holds.
+    // An Exif segment that claims more bytes than the file holds gives the plain picture and
+    // the reason. (That a BMP has nothing to keep and nothing missing is tst_photos' save.)
     void unreadableFileGivesThePlainPictureAndTheReason()
     {
-        QByteArray broken = encodeJpeg(gradient({16, 16}), 80).data;
-        broken.insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba);
-        broken.truncate(40);
-        const PhotoMetadata metadata = readMetadata(write(u"broken.jpg"_s, broken));
+        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
+        QByteArray broken = plain;
+        broken.insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba).truncate(40);
+        const PhotoMetadata metadata =
+            readMetadata(writeFile(dir_.filePath(u"broken.jpg"_s), broken));
         QVERIFY(metadata.isEmpty());
         QCOMPARE(metadata.unreadable.size(), 1);
-
-        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
         const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
         QCOMPARE(saved.jpeg, plain);
         QCOMPARE(saved.leftOut, metadata.unreadable);
-
-        // A BMP has nothing to keep, and nothing is missing from it.
-        QBuffer bmp;
-        bmp.open(QIODevice::WriteOnly);
-        gradient({8, 8}).save(&bmp, "bmp");
-        const PhotoMetadata none = readMetadata(write(u"plain.bmp"_s, bmp.data()));
-        QVERIFY(none.isEmpty() && none.unreadable.isEmpty());
     }
 };
 

@@ -1,6 +1,6 @@
+#include "test_support.h"
 #include "window_fixture.h"
 
-#include <QDir>
 #include <QMenu>
 
 using namespace Qt::StringLiterals;
@@ -11,133 +11,90 @@ class TestSample : public QObject
 {
     Q_OBJECT
 
-private slots:
-    // Before the first window reads the settings, which then stay in this private folder.
-    void initTestCase() { qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit()); }
-    void init();
-    void cleanup() { f_.close(); }
-    void menuIsSharedTickedAndKept();
-    void averagedPick_data();
-    void averagedPick();
-    void rightButtonNeitherDragsNorPicks();
-
-private:
-    // Right-clicks a picture pixel as a user would, through the window; the menu that opens,
-    // if one does.
-    QMenu *openMenu(PhotoBox *box, QPoint pixel) const;
-    static QStringList entries(const QMenu *menu);
-    static void choose(QMenu *menu, const QString &text);
-
     QTemporaryDir config_;
     WindowFixture f_;
+
+    // Right-clicks a picture pixel as a user would, through the window, then clicks the entry
+    // (none: closes the menu). The entries the menu showed, ticked; none if no menu opened.
+    QStringList choose(PhotoBox *box, QPoint pixel, const QString &entry = {}) const
+    {
+        const QPoint at = box->mapTo(f_.form.get(), pixel + box->contentsRect().topLeft());
+        QTest::mouseClick(f_.form->windowHandle(), Qt::RightButton, {}, at);
+        QMenu *menu = nullptr;
+        if (!QTest::qWaitFor(
+                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
+            return {};
+        QStringList shown;
+        for (const QAction *action : menu->actions())
+            shown << action->text() + (action->isChecked() ? u" ✓"_s : QString());
+        for (QAction *action : menu->actions())
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        menu->hide();
+        return shown;
+    }
+
+private slots:
+    // Before the first window reads the settings, which then stay in this private folder: only
+    // one test writes them.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit()); }
+    // Red is x², so a square's mean is not its centre's value; green is 10·y.
+    void init()
+    {
+        QVERIFY(f_.open());
+        const QString path =
+            f_.writePhoto(u"squares.bmp"_s,
+                          painted({16, 12}, [](int x, int y) { return qRgb(x * x, 10 * y, 50); }));
+        f_.importVia("导入主体", path);
+        f_.importVia("导入客体", path);
+    }
+    void cleanup() { f_.close(); }
+
+    // One menu for every picture, ticked at its size, which the probe then averages over, and
+    // kept for the next start.
+    void menuSetsTheProbeAndIsKept()
+    {
+        const auto pickAt = [&](QPoint pixel) {
+            f_.clickAt(f_.photo("取样图片"), pixel);
+            return f_.texts({"主红", "主绿", "主蓝"}).join(u' ');
+        };
+        QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
+        QCOMPARE(choose(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
+                 QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
+                              u"11×11 平均"_s}));
+        QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
+        // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
+        QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
+        const QStringList ticked =
+            choose(f_.photo("Picture2"), {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
+        QCOMPARE(ticked, QStringList(u"3×3 平均 ✓"_s));
+        QCOMPARE(pickAt({7, 5}), u"51 50 50"_s);
+        choose(f_.photo("取样图片"), {9, 4}, u"11×11 平均"_s);
+
+        f_.close();
+        init();
+        const QStringList kept = choose(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
+        QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
+        QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
+    }
+
+    // A right press and release in the middle of a left drag neither move nor pick: the photo
+    // follows the left button alone.
+    void rightButtonNeitherDragsNorPicks()
+    {
+        PhotoBox *photo = f_.photo("取样图片");
+        const QPoint from = photo->pos();
+        const QStringList before = f_.texts({"主红", "主绿", "主蓝"});
+        const QPoint border = photo->contentsRect().topLeft();
+        QTest::mousePress(photo, Qt::LeftButton, {}, QPoint(4, 3) + border);
+        QTest::mousePress(photo, Qt::RightButton, {}, QPoint(6, 8) + border);
+        QTest::mouseRelease(photo, Qt::RightButton, {}, QPoint(13, 9) + border);
+        QCOMPARE(photo->pos(), from);
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), before);
+        QTest::mouseRelease(photo, Qt::LeftButton, {}, QPoint(9, 10) + border);
+        QCOMPARE(photo->pos(), from + QPoint(5, 7));
+    }
 };
-
-// Red is x², so a square's mean is not its centre's value; green is 10·y.
-void TestSample::init()
-{
-    QVERIFY(QDir(config_.path()).removeRecursively() && QDir().mkpath(config_.path()));
-    QVERIFY(f_.open());
-    QImage photo(16, 12, QImage::Format_RGB32);
-    for (int y = 0; y < photo.height(); ++y)
-        for (int x = 0; x < photo.width(); ++x)
-            photo.setPixel(x, y, qRgb(x * x, 10 * y, 50));
-    const QString path = f_.writePhoto(u"squares.bmp"_s, photo);
-    f_.importVia("导入主体", path);
-    f_.importVia("导入客体", path);
-}
-
-QMenu *TestSample::openMenu(PhotoBox *box, QPoint pixel) const
-{
-    const QPoint at = box->mapTo(f_.form.get(), pixel + box->contentsRect().topLeft());
-    QTest::mouseClick(f_.form->windowHandle(), Qt::RightButton, {}, at);
-    QMenu *menu = nullptr;
-    const auto opened = [&] {
-        return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    };
-    return QTest::qWaitFor(opened) ? menu : nullptr;
-}
-
-QStringList TestSample::entries(const QMenu *menu)
-{
-    QStringList out;
-    for (const QAction *action : menu->actions())
-        out << action->text() + (action->isChecked() ? u" ✓"_s : QString());
-    return out;
-}
-
-void TestSample::choose(QMenu *menu, const QString &text)
-{
-    for (QAction *action : menu->actions())
-        if (action->text() == text)
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-    QTRY_VERIFY(!menu->isVisible());
-}
-
-void TestSample::menuIsSharedTickedAndKept()
-{
-    QMenu *menu = openMenu(f_.photo("SaveForm"), {3, 2});
-    QVERIFY(menu);
-    QCOMPARE(entries(menu), QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s,
-                                         u"5×5 平均"_s, u"11×11 平均"_s}));
-    choose(menu, u"5×5 平均"_s);
-    menu = openMenu(f_.photo("Picture2"), {20, 30});
-    QVERIFY(menu);
-    QCOMPARE(entries(menu).filter(u"✓"_s), QStringList(u"5×5 平均 ✓"_s));
-    choose(menu, u"11×11 平均"_s);
-
-    f_.close();
-    QVERIFY(f_.open());
-    menu = openMenu(f_.photo("取样图片"), {9, 4});
-    QVERIFY(menu);
-    QCOMPARE(entries(menu).filter(u"✓"_s), QStringList(u"11×11 平均 ✓"_s));
-}
-
-void TestSample::averagedPick_data()
-{
-    QTest::addColumn<QString>("size");
-    QTest::addColumn<QPoint>("pixel");
-    QTest::addColumn<QString>("picked"); // 主红 主绿 主蓝
-    QTest::newRow("one pixel") << u"单个像素"_s << QPoint(7, 5) << u"49 50 50"_s;
-    // (36 + 49 + 64) / 3 = 49.67
-    QTest::newRow("3x3") << u"3×3 平均"_s << QPoint(7, 5) << u"50 50 50"_s;
-    QTest::newRow("5x5") << u"5×5 平均"_s << QPoint(7, 5) << u"51 50 50"_s;
-    // 2² + … + 12² = 649 = 11 · 59
-    QTest::newRow("11x11") << u"11×11 平均"_s << QPoint(7, 5) << u"59 50 50"_s;
-    // Columns 0-5 and rows 0-5 only: 55 / 6 = 9.17
-    QTest::newRow("11x11 at the corner") << u"11×11 平均"_s << QPoint(0, 0) << u"9 25 50"_s;
-    // (196 + 225) / 2 = 210.5 goes to even
-    QTest::newRow("3x3 at the far corner") << u"3×3 平均"_s << QPoint(15, 11) << u"210 105 50"_s;
-}
-
-void TestSample::averagedPick()
-{
-    QFETCH(QString, size);
-    QFETCH(QPoint, pixel);
-    QFETCH(QString, picked);
-    QMenu *menu = openMenu(f_.photo("SaveForm"), {8, 8});
-    QVERIFY(menu);
-    choose(menu, size);
-    f_.clickAt(f_.photo("取样图片"), pixel);
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}).join(u' '), picked);
-    QCOMPARE(f_.box("Text1")->text(), u"鼠标 X=%1  Y=%2"_s.arg(pixel.x()).arg(pixel.y()));
-}
-
-// A right press and release in the middle of a left drag neither move nor pick: the photo
-// follows the left button alone.
-void TestSample::rightButtonNeitherDragsNorPicks()
-{
-    PhotoBox *photo = f_.photo("取样图片");
-    const QPoint from = photo->pos();
-    const QStringList before = f_.texts({"主红", "主绿", "主蓝"});
-    const QPoint border = photo->contentsRect().topLeft();
-    QTest::mousePress(photo, Qt::LeftButton, {}, QPoint(4, 3) + border);
-    QTest::mousePress(photo, Qt::RightButton, {}, QPoint(6, 8) + border);
-    QTest::mouseRelease(photo, Qt::RightButton, {}, QPoint(13, 9) + border);
-    QCOMPARE(photo->pos(), from);
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), before);
-    QTest::mouseRelease(photo, Qt::LeftButton, {}, QPoint(9, 10) + border);
-    QCOMPARE(photo->pos(), from + QPoint(5, 7));
-}
 
 QTEST_MAIN(TestSample)
 #include "tst_sample.moc"
