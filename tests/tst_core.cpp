@@ -1,7 +1,6 @@
 #include "colour/colour_word.h"
 #include "colour/number_text.h"
 #include "colour/sample_average.h"
-#include "colour/target_pick.h"
 #include "correct/correction_pass.h"
 #include "correct/gains.h"
 #include "photo/placement.h"
@@ -134,74 +133,6 @@ private slots:
         QVERIFY(!hasDifference(texts(" 0.0", "-0", "0x5")));
         QVERIFY(hasDifference(texts("0", "0", "-1")));
         QVERIFY(hasDifference(texts("3kg", "0", "0")));
-    }
-
-    void targetPick_data()
-    {
-        QTest::addColumn<ChannelTexts>("reference");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<ChannelTexts>("differences");
-        const ChannelTexts none;
-        QTest::newRow("picked") << texts("220", "180", "160") << int(TargetPickOutcome::Ok)
-                                << texts("20", "30", "-10");
-        QTest::newRow("one non-zero") << texts("0", "0", "0.5") << int(TargetPickOutcome::Ok)
-                                      << texts("-200", "-150", "-169.5");
-        QTest::newRow("zeros") << texts("0", "", "zero") << int(TargetPickOutcome::NeedReference)
-                               << none;
-        QTest::newRow("16o") << texts("220", "180", "16o") << int(TargetPickOutcome::InvalidNumber)
-                             << none;
-    }
-
-    void targetPick()
-    {
-        QFETCH(ChannelTexts, reference);
-        QFETCH(int, outcome);
-        QFETCH(ChannelTexts, differences);
-        const TargetPick pick = pickTarget(reference, 200 + 256 * 150 + 65536 * 170);
-        QCOMPARE(int(pick.outcome), outcome);
-        const bool ok = pick.outcome == TargetPickOutcome::Ok;
-        QCOMPARE(pick.differenceTexts.red + u' ' + pick.differenceTexts.green + u' ' +
-                     pick.differenceTexts.blue,
-                 differences.red + u' ' + differences.green + u' ' + differences.blue);
-        QCOMPARE(pick.target, ok ? (Channels{200, 150, 170}) : Channels{});
-        QCOMPARE(pick.targetTexts.blue, ok ? u"170"_s : QString());
-    }
-
-    // Red is x and green x + 1 across four columns, so a two-column cut at either edge is a
-    // tie that goes down in red and up in green; blue is 0, 10, 40 down the rows, so three
-    // rows average to 16 2/3. Squares that reach past the picture count only what is inside.
-    void sampleAverage_data()
-    {
-        QTest::addColumn<QPoint>("centre");
-        QTest::addColumn<int>("side");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QRgb>("colour");
-        const int rgb32 = QImage::Format_RGB32;
-        QTest::newRow("one pixel") << QPoint(2, 1) << 1 << rgb32 << qRgb(2, 3, 10);
-        QTest::newRow("inside") << QPoint(1, 1) << 3 << rgb32 << qRgb(1, 2, 17);
-        QTest::newRow("top-left cut") << QPoint(0, 0) << 3 << rgb32 << qRgb(0, 2, 5);
-        QTest::newRow("bottom-right cut") << QPoint(3, 2) << 3 << rgb32 << qRgb(2, 4, 25);
-        QTest::newRow("5x5 at the top edge") << QPoint(3, 0) << 5 << rgb32 << qRgb(2, 3, 17);
-        QTest::newRow("11x11 past all sides") << QPoint(2, 1) << 11 << rgb32 << qRgb(2, 2, 17);
-        QTest::newRow("RGB888") << QPoint(0, 0) << 3 << int(QImage::Format_RGB888) << qRgb(0, 2, 5);
-        QTest::newRow("premultiplied")
-            << QPoint(3, 2) << 3 << int(QImage::Format_ARGB32_Premultiplied) << qRgb(2, 4, 25);
-    }
-
-    void sampleAverage()
-    {
-        QFETCH(QPoint, centre);
-        QFETCH(int, side);
-        QFETCH(int, format);
-        QFETCH(QRgb, colour);
-        QImage image(4, 3, QImage::Format_RGB32);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x)
-                image.setPixel(x, y, qRgb(x, x + 1, 10 * y * y));
-        image = image.convertToFormat(QImage::Format(format));
-        QCOMPARE(sampleColour(image, centre, side), std::optional<QRgb>(colour));
-        QCOMPARE(sampleColour(image, {4, 1}, side), std::nullopt);
-        QCOMPARE(sampleColour(image, {1, -1}, side), std::nullopt);
     }
 
     // Halves go to even, results clamp; then every value of every channel passes through one

@@ -65,10 +65,6 @@ private slots:
         QTest::newRow("upright") << QSize(1100, 1000) << Transform();
         QTest::newRow("odd sides, mirrored")
             << QSize(1203, 905) << Transform(QImageIOHandler::TransformationMirror);
-        QTest::newRow("flipped") << QSize(1024, 1040)
-                                 << Transform(QImageIOHandler::TransformationFlip);
-        QTest::newRow("turned") << QSize(1100, 1000)
-                                << Transform(QImageIOHandler::TransformationRotate90);
         QTest::newRow("mirrored and turned (EXIF 5)")
             << QSize(1203, 905)
             << (Transform(QImageIOHandler::TransformationMirror) |
