@@ -1,5 +1,7 @@
 #include "output/file_replace.h"
 
+#include "output/file_descriptor.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -12,26 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd)
-        : fd_(fd)
-    {}
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 enum class Durability { Synced, Unsynced };
 
@@ -50,22 +32,6 @@ bool isWritable(int folder, const char *name, const struct stat &status, int acc
 {
     return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) &&
            ::faccessat(folder, name, access, AT_EACCESS) == 0;
-}
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        next += written;
-        left -= written;
-    }
-    return true;
 }
 
 // A short name of our own, so that the target's name may be as long as the file system allows.

@@ -1,5 +1,7 @@
 #include "output/new_file.h"
 
+#include "output/file_descriptor.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -13,45 +15,6 @@ namespace {
 
 // Enough for any folder a person fills by hand; beyond it something else is wrong.
 constexpr int kMaxNumbered = 100000;
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd)
-        : fd_(fd)
-    {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return false;
-        if (written == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        next += written;
-        left -= written;
-    }
-    return true;
-}
 
 QByteArray candidateName(const QString &stem, const QString &suffix, int number)
 {
@@ -93,7 +56,7 @@ NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QStr
     }
     if (fd < 0)
         return {{}, EEXIST};
-    const Descriptor file(fd);
+    const FileDescriptor file(fd);
     NewFile result;
     if (!writeAll(file.get(), data)) {
         result.error = errno;
@@ -114,12 +77,12 @@ NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QStr
 NewFile writeNewFile(const QString &folder, const QString &stem, const QString &suffix,
                      const QByteArray &data)
 {
-    const Descriptor dir(
+    const FileDescriptor dir(
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
         return {{}, errno};
     // An unnamed file vanishes with the process, so not even a kill leaves half a photo.
-    const Descriptor file(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    const FileDescriptor file(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (file.get() < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
             return writeThroughHiddenName(dir.get(), folder, stem, suffix, data);
