@@ -2,6 +2,7 @@
 #include "correct/correction_pass.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
+#include "test_support.h"
 
 #include <QTimer>
 #include <QTransform>
@@ -39,14 +40,6 @@ QByteArray withHeight(QByteArray jpeg, int height)
     jpeg[frame + 5] = char(height >> 8);
     jpeg[frame + 6] = char(height & 0xff);
     return jpeg;
-}
-
-QString written(const QTemporaryDir &dir, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(u"photo.jpg"_s));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return file.fileName();
 }
 
 } // namespace
@@ -104,10 +97,11 @@ private slots:
         QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
         strip.fill(qRgb(200, 100, 50));
         const QByteArray top = encodeJpeg(strip, 90).data;
-        QCOMPARE(loadPhoto(written(dir, withHeight(top, 6404))).outcome,
+        QCOMPARE(loadPhoto(writeFile(dir.filePath(u"huge.jpg"_s), withHeight(top, 6404))).outcome,
                  LoadedPhoto::Outcome::Unreadable);
 
-        LoadedPhoto photo = loadPhoto(written(dir, withHeight(top, 2056)));
+        LoadedPhoto photo =
+            loadPhoto(writeFile(dir.filePath(u"wide.jpg"_s), withHeight(top, 2056)));
         QVERIFY(photo.ok());
         QCOMPARE(photo.image.size(), QSize(65500, 2056));
         const PassOutcome pass =
