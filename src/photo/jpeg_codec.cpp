@@ -108,7 +108,24 @@ struct Header
     int scale = 8;    // eighths
     int rowUnit = 16; // output rows in one row of blocks
     bool multipleScans = false;
+    // A restart marker ends every row of blocks, and no row's pixels depend on its
+    // neighbours' at this scale: the rows after any marker decode on their own.
+    bool rowsStandAlone = false;
+    int blockRows = 0; // with a marker after each, else 0
 };
+
+// Whether each component's rows come out of its blocks without vertical upsampling, which
+// would blend in the neighbouring row of blocks.
+bool noVerticalUpsampling(const jpeg_decompress_struct &info)
+{
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info &component = info.comp_info[c];
+        if (component.v_samp_factor * component.DCT_scaled_size !=
+            info.max_v_samp_factor * info.min_DCT_scaled_size)
+            return false;
+    }
+    return true;
+}
 
 void readHeader(const uchar *data, size_t size, QSize atLeast, Header &header)
 {
@@ -126,6 +143,14 @@ void readHeader(const uchar *data, size_t size, QSize atLeast, Header &header)
     jpeg_read_header(&info, TRUE);
     header.full = QSize(int(info.image_width), int(info.image_height));
     header.multipleScans = jpeg_has_multiple_scans(&info);
+    // One scan of all components, in blocks of max_h x max_v.
+    const int blockWidth = 8 * info.max_h_samp_factor;
+    const int blockHeight = 8 * info.max_v_samp_factor;
+    const bool markerEveryRow =
+        info.comps_in_scan == info.num_components && !info.progressive_mode && !info.arith_code &&
+        info.restart_interval == (info.image_width + JDIMENSION(blockWidth) - 1) / blockWidth;
+    if (markerEveryRow)
+        header.blockRows = (header.full.height() + blockHeight - 1) / blockHeight;
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
         header.status = JpegStatus::Unsupported;
@@ -149,6 +174,7 @@ void readHeader(const uchar *data, size_t size, QSize atLeast, Header &header)
             header.output = output;
             header.scale = scale;
             header.rowUnit = info.max_v_samp_factor * info.min_DCT_scaled_size;
+            header.rowsStandAlone = header.blockRows > 0 && noVerticalUpsampling(info);
         }
         if (atLeast.isEmpty())
             break;
@@ -205,6 +231,7 @@ struct DecodeJob
     const uchar *data;
     size_t size;
     int scale;
+    int skip;     // output rows of its data that come before this job's share
     int firstRow; // output rows of the picture as stored, this job's share
     int endRow;
     Placement placement;
@@ -232,8 +259,7 @@ void decodePart(DecodeJob &job)
     info.scale_num = unsigned(job.scale);
     info.scale_denom = 8;
     jpeg_start_decompress(&info);
-    if (job.firstRow > 0 &&
-        jpeg_skip_scanlines(&info, JDIMENSION(job.firstRow)) != JDIMENSION(job.firstRow)) {
+    if (job.skip > 0 && jpeg_skip_scanlines(&info, JDIMENSION(job.skip)) != JDIMENSION(job.skip)) {
         jpeg_destroy_decompress(&info);
         job.status = JpegStatus::Refused;
         return;
@@ -247,8 +273,16 @@ void decodePart(DecodeJob &job)
         for (int i = 0; i < count; ++i)
             rows[i] = to.direct() ? to.bits + (y + i) * to.stride : job.band + i * bandStride;
         int done = 0;
-        while (done < count)
-            done += int(jpeg_read_scanlines(&info, rows + done, JDIMENSION(count - done)));
+        while (done < count) {
+            const auto read = jpeg_read_scanlines(&info, rows + done, JDIMENSION(count - done));
+            // Only past the last row, which the rows asked for never are.
+            if (read == 0) {
+                jpeg_destroy_decompress(&info);
+                job.status = JpegStatus::Refused;
+                return;
+            }
+            done += int(read);
+        }
         if (!to.direct())
             placeBand(to, job.band, bandStride, y, count);
         y += count;
@@ -257,6 +291,45 @@ void decodePart(DecodeJob &job)
     }
     jpeg_destroy_decompress(&info);
     job.status = JpegStatus::Ok;
+}
+
+// The picture from the row of blocks after the restart marker that ends row `blockRow`, a
+// multiple of 8 so that the markers that follow count from 0 again: the header, then the rest
+// of the data. The header still tells the whole height; its reader stops before the end.
+// Empty if the data is not laid out so.
+std::vector<uchar> restFrom(const uchar *data, size_t size, int blockRow)
+{
+    size_t at = 2;
+    bool scan = false;
+    while (!scan && at + 4 <= size && data[at] == 0xff) {
+        scan = data[at + 1] == 0xda;
+        at += 2 + size_t(data[at + 2] << 8 | data[at + 3]);
+    }
+    if (!scan || at > size)
+        return {};
+    const size_t scanStart = at;
+    int markers = 0;
+    while (at + 1 < size) {
+        const auto *next = static_cast<const uchar *>(std::memchr(data + at, 0xff, size - at - 1));
+        if (!next)
+            return {};
+        at = size_t(next - data) + 1;
+        const uchar byte = data[at];
+        if (byte == 0x00 || byte == 0xff)
+            continue;
+        if (byte < 0xd0 || byte > 0xd7 || byte - 0xd0 != markers % 8)
+            return {};
+        if (++markers == blockRow) {
+            ++at;
+            break;
+        }
+    }
+    if (markers != blockRow)
+        return {};
+    std::vector<uchar> rest(scanStart + (size - at));
+    std::memcpy(rest.data(), data, scanStart);
+    std::memcpy(rest.data() + scanStart, data + at, size - at);
+    return rest;
 }
 
 // Where the second of two decoders starts, so that both finish together although it decodes
@@ -434,16 +507,30 @@ DecodedJpeg decodeJpeg(const QByteArray &data, QSize atLeast,
                                   transform.testFlag(QImageIOHandler::TransformationMirror),
                                   transform.testFlag(QImageIOHandler::TransformationFlip),
                                   rotate};
-        const DecodeJob job{bytes,     size,    header.scale, 0,        stored.height(),
-                            placement, nullptr, 16,           progress, JpegStatus::Refused};
+        const DecodeJob job{
+            bytes, size,     header.scale,       0, 0, stored.height(), placement, nullptr,
+            16,    progress, JpegStatus::Refused};
         std::vector<DecodeJob> jobs{job};
+        std::vector<uchar> rest;
+        const bool twoThreads = workerCount(threads) > 1 && !header.multipleScans;
+        // Restart markers let the second decoder start halfway without reading the first
+        // half's data, which is most of the work at small scales.
+        const int blockRow = header.blockRows / 16 * 8;
+        if (twoThreads && header.rowsStandAlone && blockRow > 0 &&
+            qint64(header.full.width()) * header.full.height() >= kMinSplitPixels) {
+            rest = restFrom(bytes, size, blockRow);
+            if (!rest.empty()) {
+                jobs.push_back(job);
+                jobs[0].endRow = jobs[1].firstRow = blockRow * header.rowUnit;
+                jobs[1].data = rest.data();
+                jobs[1].size = rest.size();
+            }
+        }
         // A picture in several scans keeps all its coefficients per decoder: never twice.
-        const bool split = workerCount(threads) > 1 && !header.multipleScans &&
-                           qint64(stored.width()) * stored.height() >= kMinSplitPixels &&
-                           splitRow(header) > 0;
-        if (split) {
+        if (jobs.size() == 1 && twoThreads &&
+            qint64(stored.width()) * stored.height() >= kMinSplitPixels && splitRow(header) > 0) {
             jobs.push_back(job);
-            jobs[0].endRow = jobs[1].firstRow = splitRow(header);
+            jobs[0].endRow = jobs[1].firstRow = jobs[1].skip = splitRow(header);
         }
         std::vector<std::vector<uchar>> bands;
         if (!placement.direct()) {
