@@ -98,6 +98,18 @@ template <typename Job> JpegStatus combinedStatus(const std::vector<Job> &jobs)
     return status;
 }
 
+// Where the segment with this marker starts in a header, or -1.
+qsizetype findSegment(const uchar *data, size_t length, uchar marker)
+{
+    size_t at = 2;
+    while (at + 4 <= length && data[at] == 0xff) {
+        if (data[at + 1] == marker)
+            return qsizetype(at);
+        at += 2 + size_t(data[at + 2] << 8 | data[at + 3]);
+    }
+    return -1;
+}
+
 // Decoding.
 
 struct Header
@@ -299,15 +311,13 @@ void decodePart(DecodeJob &job)
 // Empty if the data is not laid out so.
 std::vector<uchar> restFrom(const uchar *data, size_t size, int blockRow)
 {
-    size_t at = 2;
-    bool scan = false;
-    while (!scan && at + 4 <= size && data[at] == 0xff) {
-        scan = data[at + 1] == 0xda;
-        at += 2 + size_t(data[at + 2] << 8 | data[at + 3]);
-    }
-    if (!scan || at > size)
+    const qsizetype scan = findSegment(data, size, 0xda);
+    if (scan < 0)
         return {};
-    const size_t scanStart = at;
+    const size_t scanStart = size_t(scan) + 2 + size_t(data[scan + 2] << 8 | data[scan + 3]);
+    if (scanStart > size)
+        return {};
+    size_t at = scanStart;
     int markers = 0;
     while (at + 1 < size) {
         const auto *next = static_cast<const uchar *>(std::memchr(data + at, 0xff, size - at - 1));
@@ -326,9 +336,10 @@ std::vector<uchar> restFrom(const uchar *data, size_t size, int blockRow)
     }
     if (markers != blockRow)
         return {};
-    std::vector<uchar> rest(scanStart + (size - at));
-    std::memcpy(rest.data(), data, scanStart);
-    std::memcpy(rest.data() + scanStart, data + at, size - at);
+    std::vector<uchar> rest;
+    rest.reserve(scanStart + (size - at));
+    rest.insert(rest.end(), data, data + scanStart);
+    rest.insert(rest.end(), data + at, data + size);
     return rest;
 }
 
@@ -434,18 +445,6 @@ void encodeStrip(EncodeJob &job)
     job.length = job.capacity - destination.pub.free_in_buffer;
     jpeg_destroy_compress(&info);
     job.status = JpegStatus::Ok;
-}
-
-// Where the segment with this marker starts in a header the encoder wrote, or -1.
-qsizetype findSegment(const uchar *data, size_t length, uchar marker)
-{
-    size_t at = 2;
-    while (at + 4 <= length && data[at] == 0xff) {
-        if (data[at + 1] == marker)
-            return qsizetype(at);
-        at += 2 + size_t(data[at + 2] << 8 | data[at + 3]);
-    }
-    return -1;
 }
 
 // Appends the entropy-coded data of the later strips to the first, each after the restart
