@@ -152,13 +152,14 @@ private slots:
         QCOMPARE(correctedChannel(0.20967741f, 155), 187);
         QCOMPARE(correctedChannel(0.5f, 171), 255);
         QFETCH(Gains, gains);
-        std::array<QRgb, 256> row;
-        for (int x = 0; x < 256; ++x)
-            row[x] = qRgba(x, 255 - x, x * 7 & 0xff, 0);
-        correctRow(row.data(), 256, ChannelTables(gains));
-        for (int x = 0; x < 256; ++x) {
-            QCOMPARE(qRed(row[x]), correctedChannel(gains.red, x));
-            QCOMPARE(qGreen(row[x]), correctedChannel(gains.green, 255 - x));
+        // Every value of each channel, and a tail shorter than sixteen pixels.
+        std::array<QRgb, 256 + 13> row;
+        for (int x = 0; x < int(row.size()); ++x)
+            row[x] = qRgba(x & 0xff, 255 - (x & 0xff), x * 7 & 0xff, 0);
+        correctRow(row.data(), int(row.size()), ChannelTables(gains));
+        for (int x = 0; x < int(row.size()); ++x) {
+            QCOMPARE(qRed(row[x]), correctedChannel(gains.red, x & 0xff));
+            QCOMPARE(qGreen(row[x]), correctedChannel(gains.green, 255 - (x & 0xff)));
             QCOMPARE(qBlue(row[x]), correctedChannel(gains.blue, x * 7 & 0xff));
             QCOMPARE(qAlpha(row[x]), 255);
         }

@@ -7,6 +7,11 @@
 #include <system_error>
 #include <thread>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define ORVANE_BYTE_LOOKUP 1
+#endif
+
 int correctedChannel(float gain, int value)
 {
     // A float times a byte is exact in double, so a fused multiply-add would round the same.
@@ -23,18 +28,68 @@ ChannelTables::ChannelTables(const Gains &gains)
         red[value] = static_cast<quint32>(correctedChannel(gains.red, value)) << 16;
         green[value] = static_cast<quint32>(correctedChannel(gains.green, value)) << 8;
         blue[value] = static_cast<quint32>(correctedChannel(gains.blue, value)) | 0xff000000u;
+        bytes[0][value] = uchar(blue[value]);
+        bytes[1][value] = uchar(green[value] >> 8);
+        bytes[2][value] = uchar(red[value] >> 16);
     }
 }
+
+namespace {
+
+#ifdef ORVANE_BYTE_LOOKUP
+// Sixteen pixels at a time, each byte looked up in its channel's 256-byte table as two
+// 128-byte halves chosen by the byte's top bit: near the speed of memory, where the three
+// loads per pixel of the plain loop are not. Returns how many pixels it did.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int
+correctPixelsBytewise(QRgb *row, int width, const ChannelTables &tables)
+{
+    __m512i halves[3][4];
+    for (int c = 0; c < 3; ++c) {
+        for (int q = 0; q < 4; ++q)
+            halves[c][q] = _mm512_loadu_si512(tables.bytes[c].data() + 64 * q);
+    }
+    constexpr __mmask64 kBlue = 0x1111111111111111ull;
+    const __mmask64 lanes[3] = {kBlue, kBlue << 1, kBlue << 2};
+    const __m512i opaque = _mm512_set1_epi8(char(0xff));
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m512i pixels = _mm512_loadu_si512(row + x);
+        const __mmask64 upper = _mm512_movepi8_mask(pixels);
+        __m512i out = opaque;
+        for (int c = 0; c < 3; ++c) {
+            const __m512i low = _mm512_permutex2var_epi8(halves[c][0], pixels, halves[c][1]);
+            const __m512i high = _mm512_permutex2var_epi8(halves[c][2], pixels, halves[c][3]);
+            out = _mm512_mask_mov_epi8(out, lanes[c], _mm512_mask_blend_epi8(upper, low, high));
+        }
+        _mm512_storeu_si512(row + x, out);
+    }
+    return x;
+}
+
+bool canLookUpBytewise()
+{
+    static const bool can =
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    return can;
+}
+#endif
+
+} // namespace
 
 void correctRow(QRgb *row, int width, const ChannelTables &tables)
 {
     const quint32 *red = tables.red.data();
     const quint32 *green = tables.green.data();
     const quint32 *blue = tables.blue.data();
-    // Unrolling lets the loads of several pixels overlap; measured faster than a plain loop,
-    // 64-bit pixel pairs and block buffering.
+    int x = 0;
+#ifdef ORVANE_BYTE_LOOKUP
+    if (canLookUpBytewise())
+        x = correctPixelsBytewise(row, width, tables);
+#endif
+        // Unrolling lets the loads of several pixels overlap; measured faster than a plain loop,
+        // 64-bit pixel pairs and block buffering.
 #pragma GCC unroll 4
-    for (int x = 0; x < width; ++x) {
+    for (; x < width; ++x) {
         const QRgb pixel = row[x];
         row[x] = red[(pixel >> 16) & 0xff] | green[(pixel >> 8) & 0xff] | blue[pixel & 0xff];
     }

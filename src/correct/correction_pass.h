@@ -24,6 +24,9 @@ struct ChannelTables
     std::array<quint32, 256> red;
     std::array<quint32, 256> green;
     std::array<quint32, 256> blue;
+    // The same, one byte per entry, in the order of a pixel's bytes in memory (blue, green,
+    // red), for lookups of many bytes at once.
+    std::array<std::array<uchar, 256>, 3> bytes;
 };
 
 // Rewrites one scan line of a Format_RGB32 image in place; the result is opaque.
