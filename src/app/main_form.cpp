@@ -41,6 +41,18 @@ QSize frameFor(QSize target, int border)
         previewFrameSize(QSizeF(target.width() + border, target.height() + border)));
 }
 
+// The preview, and its copy in `file`, written here because a large one takes long enough to
+// stall the window. A by-product: a failed write costs nothing, the preview comes from the
+// bytes in hand.
+RenderedPreview renderKeptPreview(const QImage &target, QSize frame, const QString &file,
+                                  WorkProgress &progress)
+{
+    RenderedPreview rendered = renderPreview(target, frame, &progress);
+    if (!rendered.image.isNull())
+        writePrivateFile(file, rendered.jpeg);
+    return rendered;
+}
+
 } // namespace
 
 MainForm::MainForm(Desktop &desktop, QWidget *parent)
@@ -177,6 +189,9 @@ void MainForm::runInBackground(int stages, const std::function<void(WorkProgress
     working_ = true;
     runWhilePainting(stages, work, [this](double fraction) { showWorkProgress(fraction); });
     working_ = false;
+    // Closed while the work ran: a preview it wrote goes too.
+    if (closed_)
+        Lifecycle::removeTemporaryPreview();
     if (!pendingTarget_.isEmpty())
         QTimer::singleShot(
             0, this, [this, path = std::exchange(pendingTarget_, QString())] { openTarget(path); });
@@ -239,13 +254,15 @@ std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
     const int border = 2 * ui_.target->frameWidth();
     LoadedPhoto photo;
     Target target;
+    const QString previewFile = Lifecycle::temporaryPreviewPath();
     // Decode, then the preview's encode and decode.
     runInBackground(3, [&](WorkProgress &progress) {
         photo = loadPhoto(path, &progress);
         if (!photo.ok())
             return;
         target.preview.frame = frameFor(photo.image.size(), border);
-        RenderedPreview rendered = renderPreview(photo.image, target.preview.frame, &progress);
+        RenderedPreview rendered =
+            renderKeptPreview(photo.image, target.preview.frame, previewFile, progress);
         target.preview.image = std::move(rendered.image);
         target.preview.jpeg = std::move(rendered.jpeg);
         if (!target.preview.image.isNull())
@@ -351,9 +368,11 @@ QSize MainForm::previewFrameFor(QSize target) const
 std::optional<MainForm::Preview> MainForm::makePreview(const QImage &target)
 {
     const QSize frame = previewFrameFor(target.size());
+    const QString previewFile = Lifecycle::temporaryPreviewPath();
     RenderedPreview rendered;
-    runInBackground(
-        2, [&](WorkProgress &progress) { rendered = renderPreview(target, frame, &progress); });
+    runInBackground(2, [&](WorkProgress &progress) {
+        rendered = renderKeptPreview(target, frame, previewFile, progress);
+    });
     // Our own encoding of a picture decodes again unless memory ran out.
     if (rendered.image.isNull() && !target.isNull()) {
         showOutOfMemory();
@@ -369,9 +388,6 @@ void MainForm::showPreview(Preview preview)
     ui_.previewImage->setImage(std::move(preview.image));
     targetJpeg_ = std::move(preview.jpeg);
     targetJpegKey_ = ui_.target->image().cacheKey();
-    // A by-product: a failed write costs nothing, the preview comes from the bytes in hand.
-    if (!closed_)
-        writePrivateFile(Lifecycle::temporaryPreviewPath(), targetJpeg_);
     ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(preview.frame.width()))),
                              ui_.previewCaption->y());
 }
