@@ -33,7 +33,7 @@ private slots:
     {
         const auto pickAt = [&](QPoint pixel) {
             f_.clickAt(f_.photo("取样图片"), pixel);
-            return f_.texts({"主红", "主绿", "主蓝"}).join(u' ');
+            return f_.texts({"主红", "主绿", "主蓝"});
         };
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
         QCOMPARE(f_.menu(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
@@ -61,7 +61,7 @@ private slots:
     {
         PhotoBox *photo = f_.photo("取样图片");
         const QPoint from = photo->pos();
-        const QStringList before = f_.texts({"主红", "主绿", "主蓝"});
+        const QString before = f_.texts({"主红", "主绿", "主蓝"});
         const QPoint border = photo->contentsRect().topLeft();
         QTest::mousePress(photo, Qt::LeftButton, {}, QPoint(4, 3) + border);
         QTest::mousePress(photo, Qt::RightButton, {}, QPoint(6, 8) + border);

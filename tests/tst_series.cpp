@@ -115,7 +115,7 @@ private slots:
         f.press("校正");
         const QImage target = f.photo("SaveForm")->image();
         const auto boxes = {"主红", "主绿", "主蓝", "客红", "客绿", "客蓝"};
-        const QStringList typed = f.texts(boxes);
+        const QString typed = f.texts(boxes);
         const QString buttons = f.enabledStates();
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s),

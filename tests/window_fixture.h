@@ -86,12 +86,12 @@ public:
     QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }
     PhotoBox *photo(const char *name) const { return named<PhotoBox>(form.get(), name); }
     const QImage &preview() const { return named<PreviewImage>(form.get(), "YuLan")->image(); }
-    QStringList texts(std::initializer_list<const char *> names) const
+    QString texts(std::initializer_list<const char *> names) const // joined by spaces
     {
         QStringList out;
         for (const char *n : names)
             out << box(n)->text();
-        return out;
+        return out.join(u' ');
     }
     QString enabledStates() const // 校正 SaveJPG 校正点 Command1, 1 = enabled
     {
