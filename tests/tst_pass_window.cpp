@@ -47,33 +47,54 @@ private slots:
         QCOMPARE(f_.box("Text1")->text(), readout);
     }
 
-    void targetPick_data()
+    // What a pick shows, then what two presses of 校正 say and leave.
+    void pickThenPass_data()
     {
-        QTest::addColumn<QStringList>("reference");
+        QTest::addColumn<QString>("reference"); // 主红 主绿 主蓝
         QTest::addColumn<QColor>("pixel");
-        QTest::addColumn<QString>("boxes"); // 客红 客绿 客蓝 红 绿 蓝 afterwards
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("typed");        // into 主蓝 after the pick, if anything
+        QTest::addColumn<QString>("boxes");        // 客红 客绿 客蓝 红 绿 蓝 at the end
+        QTest::addColumn<QStringList>("messages"); // none: two passes ran
+        QTest::addColumn<QString>("buttons");
         const QString untouched(5, u' '); // six empty boxes
-        const QString needReference = u"提示|请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s;
-        QTest::newRow("picked") << QStringList{u"220"_s, u"180"_s, u"160"_s}
-                                << QColor(200, 150, 170) << u"200 150 170 20 30 -10"_s << QString();
-        QTest::newRow("zeros") << QStringList{u"0"_s, u"0"_s, u"0"_s} << QColor(1, 2, 3)
-                               << untouched << needReference;
+        const QString need = u"提示|请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s;
+        const QString invalid = u"提示|颜色数值无效！请重新选点！"_s;
+        const QString gate = u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s;
+        const QString tooLarge = u"提示|需校正色差过大！请重新选点！"_s;
+        QTest::newRow("picked") << u"220 180 160"_s << QColor(200, 150, 170) << QString()
+                                << u"200 150 170 20 30 -10"_s << QStringList() << u"1111"_s;
+        QTest::newRow("zeros") << u"0 0 0"_s << QColor(1, 2, 3) << QString() << untouched
+                               << QStringList{need, gate, gate} << u"1111"_s;
         QTest::newRow("text beside a number")
-            << QStringList{u"220"_s, QString(), u"16o"_s} << QColor(1, 2, 3) << untouched
-            << u"提示|颜色数值无效！请重新选点！"_s;
+            << u"220  16o"_s << QColor(1, 2, 3) << QString() << untouched
+            << QStringList{invalid, gate, gate} << u"1111"_s;
+        QTest::newRow("typed after the pick")
+            << u"20 20 20"_s << QColor(1, 1, 1) << u"16o"_s << u"1 1 1 19 19 19"_s
+            << QStringList{invalid, invalid} << u"1111"_s;
+        // A target channel of 0 is an infinite gain, refused as 202 / 1 - 1 = 201 would be; the
+        // differences are zeroed, so that the second press meets the gate.
+        QTest::newRow("gain too large")
+            << u"202 1 1"_s << QColor(0, 1, 1) << QString() << u"0 1 1 0 0 0"_s
+            << QStringList{tooLarge, gate} << u"1000"_s;
     }
 
-    void targetPick()
+    void pickThenPass()
     {
-        QFETCH(QStringList, reference);
+        QFETCH(QString, reference);
         QFETCH(QColor, pixel);
-        QFETCH(QString, boxes);
-        QFETCH(QString, message);
-        f_.prepare({10, 10}, Qt::gray, pixel, reference);
-        QCOMPARE(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), boxes);
-        QCOMPARE(f_.messageTexts(), message.isEmpty() ? QStringList() : QStringList(message));
+        QFETCH(QString, typed);
+        QFETCH(QStringList, messages);
+        f_.prepare({10, 10}, Qt::gray, pixel, reference.split(u' '));
         QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        if (!typed.isEmpty())
+            f_.box("主蓝")->setText(typed);
+        f_.press("校正");
+        f_.press("校正");
+        QTEST(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), "boxes");
+        QCOMPARE(f_.messageTexts(), messages);
+        QTEST(f_.enabledStates(), "buttons");
+        QCOMPARE(f_.desktop.beeps, messages.isEmpty() ? 2 : 0);
+        QCOMPARE(targetPixel(3, 3) == QColor(Qt::gray), !messages.isEmpty());
     }
 
     // Gains 0.1, 0.2 and -0.0588 from the picks recolour every pixel and compound until a
@@ -97,33 +118,6 @@ private slots:
         f_.press("校正点");
         QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
         QCOMPARE(f_.preview(), imported);
-    }
-
-    // A box that is not a number refuses the pass and leaves every button as it was.
-    void invalidNumberRefusesPass()
-    {
-        f_.prepare({6, 5}, QColor(1, 1, 1), QColor(1, 1, 1), {u"20"_s, u"20"_s, u"20"_s});
-        f_.box("主蓝")->setText(u"16o"_s);
-        f_.press("校正");
-        QCOMPARE(f_.messageTexts(), QStringList(u"提示|颜色数值无效！请重新选点！"_s));
-        QCOMPARE(f_.enabledStates(), u"1111"_s);
-        QCOMPARE(targetPixel(3, 3), QColor(1, 1, 1));
-    }
-
-    void gainAboveLimitIsRefused()
-    {
-        // A target channel of 0 is an infinite gain, refused as 202 / 1 - 1 = 201 would be.
-        f_.prepare({6, 5}, QColor(1, 1, 1), QColor(0, 1, 1), {u"202"_s, u"1"_s, u"1"_s});
-        f_.press("校正");
-        QCOMPARE(f_.texts({"红", "绿", "蓝"}), u"0 0 0"_s);
-        QCOMPARE(f_.enabledStates(), u"1000"_s);
-        QCOMPARE(targetPixel(3, 3), QColor(1, 1, 1));
-        f_.press("校正"); // nothing left to correct: the gate speaks
-        QCOMPARE(f_.messageTexts(),
-                 QStringList({u"提示|需校正色差过大！请重新选点！"_s,
-                              u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s}));
-        QCOMPARE(f_.enabledStates(), u"1000"_s);
-        QCOMPARE(f_.desktop.beeps, 0);
     }
 
     void progressStepsToHundred_data()
