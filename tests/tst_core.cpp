@@ -1,6 +1,5 @@
 #include "colour/colour_word.h"
 #include "colour/number_text.h"
-#include "colour/sample_average.h"
 #include "correct/correction_pass.h"
 #include "correct/gains.h"
 #include "photo/placement.h"

@@ -1,4 +1,3 @@
-#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QGuiApplication>

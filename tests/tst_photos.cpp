@@ -1,7 +1,6 @@
 #include "app/lifecycle.h"
 #include "app/qt_desktop.h"
 #include "memory_limit.h"
-#include "output/jpeg_writer.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "window_fixture.h"

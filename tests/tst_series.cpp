@@ -5,7 +5,6 @@
 #include "output/series_export.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
-#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QColorSpace>

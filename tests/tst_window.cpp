@@ -1,4 +1,3 @@
-#include "app/control_roster.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
