@@ -3,7 +3,7 @@
 using namespace Qt::StringLiterals;
 
 // The sample size through the window: the pictures' shared context menu, kept across a
-// restart, the probe it sets, and the right button, which neither drags nor picks.
+// restart, and the probe it sets. (That the right button neither drags nor picks is tst_photos'.)
 class TestSample : public QObject
 {
     Q_OBJECT
@@ -53,23 +53,6 @@ private slots:
         const QStringList kept = f_.menu(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
         QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
-    }
-
-    // A right press and release in the middle of a left drag neither move nor pick: the photo
-    // follows the left button alone.
-    void rightButtonNeitherDragsNorPicks()
-    {
-        PhotoBox *photo = f_.photo("取样图片");
-        const QPoint from = photo->pos();
-        const QString before = f_.texts({"主红", "主绿", "主蓝"});
-        const QPoint border = photo->contentsRect().topLeft();
-        QTest::mousePress(photo, Qt::LeftButton, {}, QPoint(4, 3) + border);
-        QTest::mousePress(photo, Qt::RightButton, {}, QPoint(6, 8) + border);
-        QTest::mouseRelease(photo, Qt::RightButton, {}, QPoint(13, 9) + border);
-        QCOMPARE(photo->pos(), from);
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), before);
-        QTest::mouseRelease(photo, Qt::LeftButton, {}, QPoint(9, 10) + border);
-        QCOMPARE(photo->pos(), from + QPoint(5, 7));
     }
 };
 
