@@ -145,9 +145,8 @@ private slots:
         });
         f_.press("校正");
         QCOMPARE(f_.box("Text2")->text(), u"已完成_100%"_s);
-        QVERIFY(bar->maximum() > bar->minimum()); // a busy bar has an empty range
         QCOMPARE(bar->value(), bar->maximum());
-        QCOMPARE(bar->maximum(), std::max(height - 1, 1));
+        QCOMPARE(bar->maximum(), std::max(height - 1, 1)); // a busy bar has an empty range
         if (everyRow)
             QCOMPARE(rows.size(), height - 1); // 1, 2, ... after the 0 it starts at
     }
