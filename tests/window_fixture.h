@@ -57,9 +57,7 @@ public:
 
     QString writePhoto(const QString &name, const QImage &image) const
     {
-        const QString path = files->filePath(name);
-        image.save(path, "BMP");
-        return path;
+        return writeFile(files->filePath(name), encoded(image, "bmp"));
     }
     void importVia(const char *button, const QString &answer)
     {
