@@ -106,6 +106,7 @@ private slots:
         row("target 0", texts("0", "-5", "1"), {0, 0, 1}, GainOutcome::Ok, {0, -1, 0});
         row("target 0, positive", texts("1", "1", "3"), {1, 1, 0}, GainOutcome::TooLarge);
         row("not a number", texts("220", "180", "16o"), {1, 1, 1}, GainOutcome::InvalidNumber);
+        row("empty", texts("220", "", "1"), {1, 1, 1}, GainOutcome::InvalidNumber);
     }
 
     void gains()
