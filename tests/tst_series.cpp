@@ -127,9 +127,8 @@ private slots:
         QCOMPARE(f.messageTexts(),
                  QStringList(u"提示|已保存 1 张照片。\n以下 1 张照片未能保存："_s));
         QCOMPARE(f.desktop.messages[0].lines, QStringList(u"broken.jpg：无法打开该图片文件"_s));
-        const QImage corrected = filled({16, 16}, QColor(220, 180, 160));
         QCOMPARE(loadPhoto(path(u"window/skin.jpg"_s)).image,
-                 decodeJpeg(encodeJpeg(corrected, 80).data).image);
+                 decodeJpeg(encodeJpeg(filled({16, 16}, QColor(220, 180, 160)), 80).data).image);
         QCOMPARE(f.photo("SaveForm")->image(), target);
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
