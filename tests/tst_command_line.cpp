@@ -11,23 +11,19 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QProcessEnvironment withoutDisplay()
+// Starts the program without a display; with a runtime folder, offscreen.
+static void start(QProcess &program, const QStringList &arguments, const QString &runtime = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         env.remove(name);
-    return env;
-}
-
-void start(QProcess &program, const QStringList &arguments, const QProcessEnvironment &env)
-{
+    if (!runtime.isEmpty()) {
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    }
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(ORVANE_PROGRAM), arguments);
 }
-
-} // namespace
 
 // The program opened with a file, a file handed over to the running instance, the end on a
 // signal, and the modes that need no display.
@@ -50,9 +46,6 @@ private slots:
     void programOpensItsFileAndAnotherStartsFile()
     {
         QTemporaryDir runtime, photos;
-        QProcessEnvironment env = withoutDisplay();
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
         const QString socket = runtime.filePath(u"Orvane/instance.socket"_s);
         QVERIFY(QDir().mkdir(runtime.filePath(u"Orvane"_s),
                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -67,18 +60,18 @@ private slots:
         }
 
         QProcess first, second;
-        start(first, {files[0]}, env);
+        start(first, {files[0]}, runtime.path());
         QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[0], 20000);
         QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
         QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
         second.setWorkingDirectory(photos.path());
-        start(second, {u"photo 1.bmp"_s}, env); // ends without a word or a window
+        start(second, {u"photo 1.bmp"_s}, runtime.path()); // ends without a word or a window
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAllStandardError(), QByteArray());
         QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[1], 20000);
         QCOMPARE(first.state(), QProcess::Running);
-        start(second, {files[0], files[1]}, env);
+        start(second, {files[0], files[1]}, runtime.path());
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 1);
 
@@ -125,7 +118,7 @@ private slots:
 
         QProcess p;
         p.setWorkingDirectory(dir.path());
-        start(p, arguments.split(u' '), withoutDisplay());
+        start(p, arguments.split(u' '));
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QTEST(p.exitCode(), "status");

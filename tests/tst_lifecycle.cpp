@@ -2,7 +2,6 @@
 #include "file_setup.h"
 #include "output/file_replace.h"
 #include "output/preview.h"
-#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QCoreApplication>

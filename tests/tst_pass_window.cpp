@@ -1,6 +1,4 @@
-#include "app/application.h"
 #include "app/lifecycle.h"
-#include "app/preview_image.h"
 #include "window_fixture.h"
 
 #include <QFileInfo>
@@ -14,251 +12,204 @@ class TestPassWindow : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init() { QVERIFY(f_.open()); }
-    void cleanup() { f_.close(); }
-    void referencePicks();
-    void targetPick_data();
-    void targetPick();
-    void passRecolours();
-    void passesCompoundUntilReload();
-    void invalidNumberRefusesPass();
-    void gainAboveLimitIsRefused();
-    void progressStepsToHundred_data();
-    void progressStepsToHundred();
-    void passStopsForNewTargetCloseAndExit_data();
-    void passStopsForNewTargetCloseAndExit();
-    void saveWritesPreviewBytesUntilPictureChanges();
-
-private:
-    void prepare(QSize size, QColor colour, QColor pick, const QStringList &reference)
-    {
-        f_.prepare(size, colour, pick, reference);
-    }
     QColor targetPixel(int x, int y) const
     {
         return f_.photo("SaveForm")->image().pixelColor(x, y);
     }
-    const QImage &preview() const { return named<PreviewImage>(f_.form.get(), "YuLan")->image(); }
     WindowFixture f_;
+
+private slots:
+    void init() { QVERIFY(f_.open()); }
+    void cleanup() { f_.close(); }
+
+    void referencePicks()
+    {
+        QImage image = filled({40, 30}, Qt::white);
+        image.setPixel(12, 7, qRgb(203, 150, 99));
+        f_.importVia("导入主体", f_.writePhoto(u"r.bmp"_s, image));
+        PhotoBox *photo = f_.photo("取样图片");
+        f_.clickAt(photo, {12, 7});
+        QCOMPARE(f_.box("Text1")->text(), u"鼠标 X=12  Y=7"_s);
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"203 150 99"_s);
+        // Over a box with no picture in it the probe keeps its colour.
+        f_.moveTo(f_.photo("SaveForm"), {100, 120});
+        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=100  Y=120"_s);
+        emit photo->clicked();
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"203 150 99"_s);
+
+        // From the photo onto a swatch: the swatch's colour, and no readout changes.
+        PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(2);
+        const QColor expected = swatch->image().pixelColor(10, 20);
+        const QString readout = f_.box("Text1")->text();
+        f_.clickAt(swatch, {10, 20});
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}),
+                 u"%1 %2 %3"_s.arg(expected.red()).arg(expected.green()).arg(expected.blue()));
+        QCOMPARE(f_.box("Text1")->text(), readout);
+    }
+
+    // What a pick shows, then what two presses of 校正 say and leave.
+    void pickThenPass_data()
+    {
+        QTest::addColumn<QString>("reference"); // 主红 主绿 主蓝
+        QTest::addColumn<QColor>("pixel");
+        QTest::addColumn<QString>("typed");        // into 主蓝 after the pick, if anything
+        QTest::addColumn<QString>("boxes");        // 客红 客绿 客蓝 红 绿 蓝 at the end
+        QTest::addColumn<QStringList>("messages"); // none: two passes ran
+        QTest::addColumn<QString>("buttons");
+        const QString untouched(5, u' '); // six empty boxes
+        const QString need = u"提示|请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s;
+        const QString invalid = u"提示|颜色数值无效！请重新选点！"_s;
+        const QString gate = u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s;
+        const QString tooLarge = u"提示|需校正色差过大！请重新选点！"_s;
+        QTest::newRow("picked") << u"220 180 160"_s << QColor(200, 150, 170) << QString()
+                                << u"200 150 170 20 30 -10"_s << QStringList() << u"1111"_s;
+        QTest::newRow("zeros") << u"0 0 0"_s << QColor(1, 2, 3) << QString() << untouched
+                               << QStringList{need, gate, gate} << u"1111"_s;
+        QTest::newRow("text beside a number")
+            << u"220  16o"_s << QColor(1, 2, 3) << QString() << untouched
+            << QStringList{invalid, gate, gate} << u"1111"_s;
+        QTest::newRow("typed after the pick")
+            << u"20 20 20"_s << QColor(1, 1, 1) << u"16o"_s << u"1 1 1 19 19 19"_s
+            << QStringList{invalid, invalid} << u"1111"_s;
+        // A target channel of 0 is an infinite gain, refused as 202 / 1 - 1 = 201 would be; the
+        // differences are zeroed, so that the second press meets the gate.
+        QTest::newRow("gain too large")
+            << u"202 1 1"_s << QColor(0, 1, 1) << QString() << u"0 1 1 0 0 0"_s
+            << QStringList{tooLarge, gate} << u"1000"_s;
+    }
+
+    void pickThenPass()
+    {
+        QFETCH(QString, reference);
+        QFETCH(QColor, pixel);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, messages);
+        f_.prepare({10, 10}, Qt::gray, pixel, reference.split(u' '));
+        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        if (!typed.isEmpty())
+            f_.box("主蓝")->setText(typed);
+        f_.press("校正");
+        f_.press("校正");
+        QTEST(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), "boxes");
+        QCOMPARE(f_.messageTexts(), messages);
+        QTEST(f_.enabledStates(), "buttons");
+        QCOMPARE(f_.desktop.beeps, messages.isEmpty() ? 2 : 0);
+        QCOMPARE(targetPixel(3, 3) == QColor(Qt::gray), !messages.isEmpty());
+    }
+
+    // Gains 0.1, 0.2 and -0.0588 from the picks recolour every pixel and compound until a
+    // reload; the preview follows.
+    void passesCompoundUntilReload()
+    {
+        f_.prepare({4, 3});
+        const QImage imported = f_.preview();
+        f_.photo("SaveForm")->image().setPixel(3, 2, qRgb(40, 50, 60));
+        f_.press("校正");
+        f_.press("校正");
+        QCOMPARE(targetPixel(1, 1), QColor(121, 144, 88));
+        QVERIFY(qAbs(f_.preview().pixelColor(f_.preview().width() - 1, 0).red() - 121) <= 8);
+        QVERIFY(f_.desktop.messages.isEmpty());
+        QCOMPARE(f_.desktop.beeps, 2);
+        QCOMPARE(f_.enabledStates(), u"1111"_s);
+        // The probe holds the last pixel the pass read, before its correction: the last pixel of
+        // all, corrected once.
+        emit f_.photo("SaveForm")->clicked();
+        QCOMPARE(f_.texts({"客红", "客绿", "客蓝"}), u"44 60 56"_s);
+        f_.press("校正点");
+        QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
+        QCOMPARE(f_.preview(), imported);
+    }
+
+    void progressStepsToHundred_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("everyRow");
+        QTest::newRow("every row of 101") << 101 << true;
+        QTest::newRow("101 rows at the frame rate") << 101 << false;
+        QTest::newRow("1 row") << 1 << false;
+    }
+
+    // The bar follows the rows and ends full and still; the text ends at 100 %.
+    void progressStepsToHundred()
+    {
+        QFETCH(int, height);
+        QFETCH(bool, everyRow);
+        f_.prepare({3, height});
+        if (everyRow)
+            f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
+        auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+        QList<int> rows;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
+            rows << v;
+            QCOMPARE(f_.enabledStates(), u"0000"_s); // the action buttons wait for the pass
+        });
+        f_.press("校正");
+        QCOMPARE(f_.box("Text2")->text(), u"已完成_100%"_s);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(bar->maximum(), std::max(height - 1, 1)); // a busy bar has an empty range
+        if (everyRow)
+            QCOMPARE(rows.size(), height - 1); // 1, 2, ... after the 0 it starts at
+    }
+
+    void passStopsForNewTargetCloseAndExit_data()
+    {
+        QTest::addColumn<QByteArray>("action");
+        QTest::newRow("new target") << QByteArray("导入客体");
+        QTest::newRow("close") << QByteArray("close");
+        QTest::newRow("exit") << QByteArray("退出");
+    }
+
+    void passStopsForNewTargetCloseAndExit()
+    {
+        QFETCH(QByteArray, action);
+        f_.prepare({5, 200});
+        const QString fresh = f_.writePhoto(u"fresh.bmp"_s, filled({7, 9}, QColor(100, 100, 100)));
+        f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
+        QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+        auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+        connect(bar, &QProgressBar::valueChanged, this, [&](int row) { // between two rows
+            if (row == 50 && action == "close")
+                f_.form->close();
+            else if (row == 50)
+                f_.importVia(action, fresh);
+        });
+        f_.press("校正");
+        QCOMPARE(bar->value(), 50);
+        QCOMPARE(f_.desktop.beeps, 0);
+        QCOMPARE(f_.enabledStates(), u"1111"_s);
+        QCOMPARE(exit.size(), action == "退出" ? 1 : 0);
+        if (action == "导入客体") { // the new photo stays untouched
+            QCOMPARE(f_.photo("SaveForm")->image(), filled({7, 9}, QColor(100, 100, 100)));
+            QVERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+        } else {
+            QCOMPARE(targetPixel(4, 50), QColor(110, 120, 94));
+            QCOMPARE(targetPixel(0, 51), QColor(100, 100, 100));
+            QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+        }
+    }
+
+    // 保存 writes the very bytes the preview shows while the picture is as the pass left it, and
+    // encodes afresh once anything has written to it.
+    void saveWritesPreviewBytesUntilPictureChanges()
+    {
+        f_.prepare({40, 30});
+        f_.press("校正");
+        const QString saved = f_.files->filePath(u"target.bmp"_s);
+        const QByteArray preview = readFile(Lifecycle::temporaryPreviewPath());
+        QVERIFY(!preview.isEmpty());
+        f_.press("SaveJPG");
+        QCOMPARE(readFile(saved), preview);
+
+        for (int y = 0; y < 16; ++y) // a whole block, which JPEG keeps blue
+            for (int x = 0; x < 16; ++x)
+                f_.photo("SaveForm")->image().setPixel(x, y, qRgb(0, 0, 255));
+        f_.button("SaveJPG")->setEnabled(true);
+        f_.press("SaveJPG");
+        QVERIFY(readFile(saved) != preview);
+        QVERIFY(QImage(saved, "jpeg").pixelColor(4, 4).blue() > 200);
+    }
 };
 
-void TestPassWindow::referencePicks()
-{
-    QImage image = f_.filled({40, 30}, Qt::white);
-    image.setPixel(12, 7, qRgb(203, 150, 99));
-    f_.importVia("导入主体", f_.writePhoto(u"r.bmp"_s, image));
-    PhotoBox *photo = f_.photo("取样图片");
-    f_.clickAt(photo, {12, 7});
-    QCOMPARE(f_.box("Text1")->text(), u"鼠标 X=12  Y=7"_s);
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"203"_s, u"150"_s, u"99"_s}));
-    // Over a box with no picture in it the probe keeps its colour.
-    f_.moveTo(f_.photo("SaveForm"), {100, 120});
-    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=100  Y=120"_s);
-    emit photo->clicked();
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"203"_s, u"150"_s, u"99"_s}));
-
-    // From the photo onto a swatch: the swatch's colour, and no readout changes.
-    PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(2);
-    const QColor expected = swatch->image().pixelColor(10, 20);
-    const QString readout = f_.box("Text1")->text();
-    f_.clickAt(swatch, {10, 20});
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}),
-             QStringList({QString::number(expected.red()), QString::number(expected.green()),
-                          QString::number(expected.blue())}));
-    QCOMPARE(f_.box("Text1")->text(), readout);
-}
-
-void TestPassWindow::targetPick_data()
-{
-    QTest::addColumn<QStringList>("reference");
-    QTest::addColumn<QColor>("pixel");
-    QTest::addColumn<QStringList>("boxes"); // 客红 客绿 客蓝 红 绿 蓝 afterwards
-    QTest::addColumn<QString>("message");
-    const QStringList untouched(6, QString());
-    const QString needReference = u"提示|请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s;
-    QTest::newRow("picked") << QStringList{u"220"_s, u"180"_s, u"160"_s} << QColor(200, 150, 170)
-                            << QStringList{u"200"_s, u"150"_s, u"170"_s, u"20"_s, u"30"_s, u"-10"_s}
-                            << QString();
-    QTest::newRow("zeros") << QStringList{u"0"_s, u"0"_s, u"0"_s} << QColor(1, 2, 3) << untouched
-                           << needReference;
-    QTest::newRow("text beside a number")
-        << QStringList{u"220"_s, QString(), u"16o"_s} << QColor(1, 2, 3) << untouched
-        << u"提示|颜色数值无效！请重新选点！"_s;
-}
-
-void TestPassWindow::targetPick()
-{
-    QFETCH(QStringList, reference);
-    QFETCH(QColor, pixel);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, message);
-    prepare({10, 10}, Qt::gray, pixel, reference);
-    QCOMPARE(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), boxes);
-    QCOMPARE(f_.messageTexts(), message.isEmpty() ? QStringList() : QStringList(message));
-    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
-}
-
-// Gains 0.1, 0.2 and -0.0588 from the picks recolour every pixel; the preview follows.
-void TestPassWindow::passRecolours()
-{
-    prepare({6, 5}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
-    f_.press("校正");
-    QVERIFY(f_.desktop.messages.isEmpty());
-    QCOMPARE(targetPixel(5, 4), QColor(110, 120, 94));
-    QCOMPARE(targetPixel(2, 1), QColor(110, 120, 94));
-    QCOMPARE(f_.desktop.beeps, 1);
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-    QVERIFY(qAbs(preview().pixelColor(preview().width() - 1, 0).red() - 110) <= 8);
-}
-
-void TestPassWindow::passesCompoundUntilReload()
-{
-    prepare({4, 3}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
-    const QImage imported = preview();
-    f_.photo("SaveForm")->image().setPixel(3, 2, qRgb(40, 50, 60));
-    f_.press("校正");
-    f_.press("校正");
-    QCOMPARE(targetPixel(1, 1), QColor(121, 144, 88));
-    QCOMPARE(f_.desktop.beeps, 2);
-    // The probe holds the last pixel the pass read, before its correction.
-    emit f_.photo("SaveForm")->clicked();
-    QCOMPARE(f_.texts({"客红", "客绿", "客蓝"}), QStringList({u"44"_s, u"60"_s, u"56"_s}));
-    QVERIFY(preview() != imported);
-    f_.press("校正点");
-    QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
-    QCOMPARE(preview(), imported);
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-}
-
-// A box that is not a number refuses the pass and leaves every button as it was.
-void TestPassWindow::invalidNumberRefusesPass()
-{
-    prepare({6, 5}, QColor(1, 1, 1), QColor(1, 1, 1), {u"20"_s, u"20"_s, u"20"_s});
-    f_.box("主蓝")->setText(u"16o"_s);
-    f_.press("校正");
-    QCOMPARE(f_.messageTexts(), QStringList(u"提示|颜色数值无效！请重新选点！"_s));
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-    QCOMPARE(targetPixel(3, 3), QColor(1, 1, 1));
-}
-
-void TestPassWindow::gainAboveLimitIsRefused()
-{
-    // A target channel of 0 is an infinite gain, refused as 202 / 1 - 1 = 201 would be.
-    prepare({6, 5}, QColor(1, 1, 1), QColor(0, 1, 1), {u"202"_s, u"1"_s, u"1"_s});
-    f_.press("校正");
-    QCOMPARE(f_.texts({"红", "绿", "蓝"}), QStringList(3, u"0"_s));
-    QCOMPARE(f_.enabledStates(), u"1000"_s);
-    QCOMPARE(targetPixel(3, 3), QColor(1, 1, 1));
-    f_.press("校正"); // nothing left to correct: the gate speaks
-    QCOMPARE(f_.messageTexts(),
-             QStringList({u"提示|需校正色差过大！请重新选点！"_s,
-                          u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s}));
-    QCOMPARE(f_.enabledStates(), u"1000"_s);
-    QCOMPARE(f_.desktop.beeps, 0);
-}
-
-void TestPassWindow::progressStepsToHundred_data()
-{
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("everyRow");
-    QTest::newRow("every row of 101") << 101 << true;
-    QTest::newRow("101 rows at the frame rate") << 101 << false;
-    QTest::newRow("1 row") << 1 << false;
-}
-
-// The bar follows the rows and ends full and still; the text ends at 100 %.
-void TestPassWindow::progressStepsToHundred()
-{
-    QFETCH(int, height);
-    QFETCH(bool, everyRow);
-    prepare({3, height}, QColor(100, 100, 100), QColor(200, 150, 170),
-            {u"220"_s, u"180"_s, u"160"_s});
-    if (everyRow)
-        f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
-    auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
-    QList<int> rows;
-    connect(bar, &QProgressBar::valueChanged, this, [&](int v) {
-        rows << v;
-        QCOMPARE(f_.enabledStates(), u"0000"_s); // the action buttons wait for the pass
-    });
-    f_.press("校正");
-    QCOMPARE(f_.box("Text2")->text(), u"已完成_100%"_s);
-    QVERIFY(bar->maximum() > bar->minimum()); // a busy bar has an empty range
-    QCOMPARE(bar->value(), bar->maximum());
-    QCOMPARE(bar->maximum(), std::max(height - 1, 1));
-    if (everyRow)
-        QCOMPARE(rows.size(), height - 1); // 1, 2, ... after the 0 it starts at
-}
-
-void TestPassWindow::passStopsForNewTargetCloseAndExit_data()
-{
-    QTest::addColumn<QByteArray>("action");
-    QTest::newRow("new target") << QByteArray("导入客体");
-    QTest::newRow("close") << QByteArray("close");
-    QTest::newRow("exit") << QByteArray("退出");
-}
-
-void TestPassWindow::passStopsForNewTargetCloseAndExit()
-{
-    QFETCH(QByteArray, action);
-    prepare({5, 200}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
-    const QString fresh = f_.writePhoto(u"fresh.bmp"_s, f_.filled({7, 9}, QColor(100, 100, 100)));
-    f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
-    QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-    auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
-    connect(bar, &QProgressBar::valueChanged, this, [&](int row) { // between two rows
-        if (row == 50 && action == "close")
-            f_.form->close();
-        else if (row == 50)
-            f_.importVia(action, fresh);
-    });
-    f_.press("校正");
-    QCOMPARE(bar->value(), 50);
-    QCOMPARE(f_.desktop.beeps, 0);
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-    QCOMPARE(exit.size(), action == "退出" ? 1 : 0);
-    if (action == "导入客体") { // the new photo stays untouched
-        QCOMPARE(f_.photo("SaveForm")->image(), f_.filled({7, 9}, QColor(100, 100, 100)));
-        QVERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
-    } else {
-        QCOMPARE(targetPixel(4, 50), QColor(110, 120, 94));
-        QCOMPARE(targetPixel(0, 51), QColor(100, 100, 100));
-        QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
-    }
-}
-
-// 保存 writes the very bytes the preview shows while the picture is as the pass left it, and
-// encodes afresh once anything has written to it.
-void TestPassWindow::saveWritesPreviewBytesUntilPictureChanges()
-{
-    prepare({40, 30}, QColor(100, 100, 100), QColor(200, 150, 170), {u"220"_s, u"180"_s, u"160"_s});
-    f_.press("校正");
-    const auto bytes = [](const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QString saved = f_.files->filePath(u"target.bmp"_s);
-    const QByteArray preview = bytes(Lifecycle::temporaryPreviewPath());
-    QVERIFY(!preview.isEmpty());
-    f_.press("SaveJPG");
-    QCOMPARE(bytes(saved), preview);
-
-    for (int y = 0; y < 16; ++y) // a whole block, which JPEG keeps blue
-        for (int x = 0; x < 16; ++x)
-            f_.photo("SaveForm")->image().setPixel(x, y, qRgb(0, 0, 255));
-    f_.button("SaveJPG")->setEnabled(true);
-    f_.press("SaveJPG");
-    QVERIFY(bytes(saved) != preview);
-    QVERIFY(QImage(saved, "jpeg").pixelColor(4, 4).blue() > 200);
-}
-
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    configureApplication(app);
-    TestPassWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+WINDOW_TEST_MAIN(TestPassWindow)
 
 #include "tst_pass_window.moc"

@@ -1,9 +1,6 @@
-#include "app/application.h"
 #include "app/lifecycle.h"
-#include "app/preview_image.h"
 #include "app/qt_desktop.h"
 #include "memory_limit.h"
-#include "output/jpeg_writer.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "window_fixture.h"
@@ -25,306 +22,272 @@ class TestPhotos : public QObject
 {
     Q_OBJECT
 
+    WindowFixture f_;
+
 private slots:
     void init() { QVERIFY(f_.open()); }
     void cleanup() { f_.close(); }
-    void importCentresPhoto_data();
-    void importCentresPhoto();
-    void openDialogFiltersWhateverTheCase();
-    void cancelOrUnreadableChangesNothing_data();
-    void cancelOrUnreadableChangesNothing();
-    void dragMovesByPointerTravelThenClicks();
-    void borderIsNoPicture();
-    void previewFollowsTargetAndToggles();
-    void saveThenReloadShowsSavedJpeg();
-    void saveKeepsWhatTheCameraWrote();
-    void failedSaveAndReloadChangeNothing();
 
-private:
-    const QImage &preview() const { return named<PreviewImage>(f_.form.get(), "YuLan")->image(); }
-    WindowFixture f_;
+    void importCentresPhoto_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("origin"); // in the pane's client area, inside its border
+        QTest::newRow("300x200") << QByteArray("导入主体") << QSize(300, 200) << QPoint(55, 155);
+        QTest::newRow("301x201") << QByteArray("导入客体") << QSize(301, 201) << QPoint(55, 155);
+        QTest::newRow("1000x800") << QByteArray("导入客体") << QSize(1000, 800)
+                                  << QPoint(-295, -145);
+    }
+
+    void importCentresPhoto()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, origin);
+        f_.importVia(button, f_.writePhoto(u"p.bmp"_s, filled(size, QColor(10, 20, 30))));
+        const bool target = button == "导入客体";
+        PhotoBox *box = f_.photo(target ? "SaveForm" : "取样图片");
+        const QWidget *pane = named<QWidget>(f_.form.get(), target ? "客体" : "Picture3");
+        const QPoint paneClient = pane->contentsRect().topLeft();
+        QCOMPARE(box->mapTo(pane, QPoint(0, 0)) - paneClient, origin);
+        QCOMPARE(box->mapTo(pane, box->contentsRect().topLeft()) - paneClient,
+                 origin + QPoint(2, 2));
+        QCOMPARE(box->size(), size + QSize(4, 4));
+        QCOMPARE(f_.preview().isNull(), !target); // only a target makes a preview
+        QCOMPARE(QFileInfo::exists(Lifecycle::temporaryPreviewPath()), target);
+    }
+
+    void openDialogFiltersWhateverTheCase()
+    {
+        f_.importVia("导入主体", QString());
+        const OpenDialogRequest r = f_.desktop.requests.value(0);
+        QCOMPARE(r.filters, QStringList({u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s,
+                                         u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s}));
+        QCOMPARE(r.selectedFilter, 1);
+        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        QCOMPARE(r.folder, QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
+
+        // The real dialog shows "*.BMP" files in any case, and only those.
+        for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg"})
+            f_.writePhoto(QString::fromLatin1(name), filled({4, 4}, Qt::red));
+        const OpenDialogRequest request{r.filters, r.selectedFilter, f_.files->path()};
+        std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
+        QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(dialog->selectedNameFilter(), u"JPG图像(*.jpg)"_s);
+        dialog->selectNameFilter(r.filters.first());
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        auto shown = [&] {
+            QStringList names;
+            const QModelIndex folder = model->index(f_.files->path());
+            for (int i = 0; i < model->rowCount(folder); ++i)
+                names << model->index(i, 0, folder).data().toString();
+            names.sort();
+            return names;
+        };
+        QTRY_COMPARE(shown(), QStringList({u"UPPER.BMP"_s, u"lower.bmp"_s}));
+    }
+
+    void cancelOrUnreadableChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        const QString unreadable = u"提示|无法打开该图片文件！"_s;
+        for (const char *button : {"导入主体", "导入客体"}) {
+            QTest::addRow("%s cancelled", button) << QByteArray(button) << u"cancel"_s << QString();
+            QTest::addRow("%s named pipe", button) << QByteArray(button) << u"fifo"_s << unreadable;
+            QTest::addRow("%s out of memory", button)
+                << QByteArray(button) << u"huge"_s << u"提示|内存不足，无法完成该操作！"_s;
+        }
+    }
+
+    // Nothing changes, nothing blocks: a named pipe would wait for a writer for ever.
+    void cancelOrUnreadableChangesNothing()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        const QString good = f_.writePhoto(u"good.bmp"_s, filled({50, 40}, QColor(1, 2, 3)));
+        f_.importVia("导入主体", good);
+        f_.importVia("导入客体", good);
+        const QImage before = f_.preview();
+        const QString chosen = f_.files->filePath(u"chosen.jpg"_s);
+        // A header claiming 10000 x 10000 pixels, which a capped process cannot hold.
+        QByteArray huge = encodeJpeg(filled({16, 16}, Qt::blue), 90).data;
+        huge.replace(huge.indexOf("\xff\xc0") + 5, 4, QByteArray::fromHex("27102710"));
+        QVERIFY(kind != u"fifo" || mkfifo(QFile::encodeName(chosen).constData(), 0600) == 0);
+        QVERIFY(kind != u"huge" || !writeFile(chosen, huge).isEmpty());
+        const auto importChangesNothing = [&] {
+            f_.importVia(button, kind == u"cancel" ? QString() : chosen);
+            bool same = f_.preview() == before;
+            for (const char *name : {"取样图片", "SaveForm"})
+                same = same && f_.photo(name)->image().size() == QSize(50, 40) &&
+                       f_.photo(name)->pos() == QPoint(180, 235);
+            return same &&
+                   f_.messageTexts() == (message.isEmpty() ? QStringList() : QStringList(message));
+        };
+        if (kind == u"huge") {
+#ifdef ORVANE_ADDRESS_SANITIZER
+            QSKIP("AddressSanitizer reserves more address space than any cap allows");
+#endif
+            QCOMPARE(
+                underMemoryLimit(qint64(200) << 20, [&] { return importChangesNothing() ? 0 : 1; }),
+                0);
+            return;
+        }
+        QVERIFY(importChangesNothing());
+        // The remembered target is still the good file: a save goes there.
+        f_.press("SaveJPG");
+        QVERIFY(readFile(good).startsWith("\xff\xd8"));
+    }
+
+    void dragMovesByPointerTravelThenClicks()
+    {
+        QImage image = filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)
+        image.setPixel(60, 35, qRgb(9, 8, 7));
+        const QString path = f_.writePhoto(u"r.bmp"_s, image);
+        f_.importVia("导入主体", path);
+        f_.importVia("导入客体", path);
+        PhotoBox *reference = f_.photo("取样图片");
+        PhotoBox *target = f_.photo("SaveForm");
+        const QPoint inset = reference->contentsRect().topLeft();
+
+        // Nothing pressed yet: the anchor is all zero.
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(7, 9) + inset);
+        QCOMPARE(target->pos(), QPoint(7, 9));
+
+        QTest::mousePress(reference, Qt::LeftButton, {}, QPoint(10, 30) + inset);
+        // A right press and release mid-drag neither move nor pick: the left button alone drags.
+        QTest::mousePress(reference, Qt::RightButton, {}, QPoint(12, 33) + inset);
+        QTest::mouseRelease(reference, Qt::RightButton, {}, QPoint(19, 34) + inset);
+        QCOMPARE(reference->pos(), QPoint(5, 8));
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"  "_s);
+        QTest::mouseMove(reference, QPoint(60, 35) + inset);
+        QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 35) + inset);
+        QCOMPARE(reference->pos(), QPoint(55, 13));
+        // The click that follows the release picked the pixel under the pointer.
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"9 8 7"_s);
+
+        // The anchor is shared: a release on the other photo moves it by the same rule.
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 31) + inset);
+        QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 1));
+    }
+
+    // The border of a picture box is not part of its picture: over it the readout and the probe
+    // stay, a click picks nothing, and a press there starts no drag.
+    void borderIsNoPicture()
+    {
+        QImage image = filled({30, 20}, QColor(50, 60, 70));
+        image.setPixel(0, 0, qRgb(1, 2, 3));
+        f_.importVia("导入客体", f_.writePhoto(u"t.bmp"_s, image));
+        PhotoBox *target = f_.photo("SaveForm");
+        f_.clickAt(target, {0, 0});
+        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        const QPoint place = target->pos();
+        for (const QPoint border : {QPoint(0, 5), QPoint(33, 5), QPoint(5, 1), QPoint(5, 22)}) {
+            QTest::mouseMove(target, border);
+            QTest::mousePress(target, Qt::LeftButton, {}, border);
+            QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
+        }
+        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        QCOMPARE(target->pos(), place);
+
+        PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
+        QTest::mouseMove(swatch, QPoint(0, 30));
+        QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
+        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"  "_s); // all three empty
+    }
+
+    void previewFollowsTargetAndToggles()
+    {
+        f_.importVia("导入客体",
+                     f_.writePhoto(u"t.bmp"_s, filled({636, 476}, QColor(200, 120, 40))));
+        auto *frame = named<QFrame>(f_.form.get(), "Picture4");
+        QCOMPARE(frame->size(), QSize(640, 480));
+        QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
+        QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
+        const QColor middle = f_.preview().pixelColor(f_.preview().rect().center());
+        QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
+
+        auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
+        QVERIFY(!frame->isVisible());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(frame->isVisible());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!frame->isVisible());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
+        QVERIFY(!frame->isVisible());
+        QVERIFY(!toggle->isChecked());
+    }
+
+    // The file gets exactly the bytes the preview showed, a JPEG at quality 80 whatever its name.
+    void saveThenReloadShowsSavedJpeg()
+    {
+        const QImage original = gradient({64, 48});
+        const QString path = f_.writePhoto(u"keep-name.bmp"_s, original);
+        f_.importVia("导入客体", path);
+        f_.press("SaveJPG");
+        QVERIFY(f_.desktop.messages.isEmpty());
+        QCOMPARE(f_.enabledStates(), u"1011"_s);
+        const QByteArray saved = readFile(path);
+        QCOMPARE(saved, encodeJpeg(original, 80).data);
+        QCOMPARE(saved, readFile(Lifecycle::temporaryPreviewPath()));
+        QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
+
+        PhotoBox *target = f_.photo("SaveForm");
+        target->move(33, 44);
+        f_.press("校正点");
+        QCOMPARE(target->image(), loadPhoto(path).image);
+        QVERIFY(target->image() != original);
+        QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
+        QCOMPARE(f_.enabledStates(), u"1111"_s);
+    }
+
+    // A camera's sideways photo: saved upright, with orientation 1 and its maker kept.
+    void saveKeepsWhatTheCameraWrote()
+    {
+        const QByteArray exif =
+            QByteArray::fromHex("ffe1003c457869660000 4d4d002a00000008 0002"
+                                "010f00020000000e00000026 011200030000000100060000"
+                                "00000000") +
+            QByteArray("Orvane Optics", 14);
+        QImage stored = filled({64, 32}, Qt::darkBlue);
+        stored.setPixel(0, 0, qRgb(255, 255, 0)); // top left stored, top right shown
+        const QString path = writeFile(f_.files->filePath(u"camera.jpg"_s),
+                                       encodeJpeg(stored, 95).data.insert(2, exif));
+        f_.importVia("导入客体", path);
+        f_.press("SaveJPG");
+        QVERIFY(f_.desktop.messages.isEmpty());
+        QVERIFY(readFile(path).contains("Orvane Optics"));
+        QImageReader reader(path);
+        QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
+        const QImage saved = reader.read();
+        QCOMPARE(saved.size(), QSize(32, 64));
+        QVERIFY(qRed(saved.pixel(31, 0)) > 200 && qBlue(saved.pixel(0, 0)) > 100);
+    }
+
+    void failedSaveAndReloadChangeNothing()
+    {
+        f_.press("SaveJPG"); // nothing imported: nowhere to save
+        f_.press("校正点");  // nothing imported: only the buttons come back
+        QCOMPARE(f_.enabledStates(), u"1111"_s);
+        QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+
+        // The target's file becomes a folder: the save fails (for root too) and leaves it.
+        const QString path = f_.writePhoto(u"t.bmp"_s, filled({8, 8}, Qt::blue));
+        f_.importVia("导入客体", path);
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+        f_.press("SaveJPG");
+        QVERIFY(QFileInfo(path).isDir());
+        f_.press("校正点");
+        QCOMPARE(f_.photo("SaveForm")->image(), filled({8, 8}, Qt::blue));
+        QCOMPARE(f_.enabledStates(), u"1011"_s);
+        QCOMPARE(f_.messageTexts(), QStringList({u"Orvane|保存失败"_s, u"Orvane|保存失败"_s,
+                                                 u"提示|无法打开该图片文件！"_s}));
+    }
 };
 
-void TestPhotos::importCentresPhoto_data()
-{
-    QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QPoint>("origin"); // in the pane's client area, inside its border
-    QTest::newRow("300x200") << QByteArray("导入主体") << QSize(300, 200) << QPoint(55, 155);
-    QTest::newRow("301x201") << QByteArray("导入客体") << QSize(301, 201) << QPoint(55, 155);
-    QTest::newRow("1000x800") << QByteArray("导入客体") << QSize(1000, 800) << QPoint(-295, -145);
-}
-
-void TestPhotos::importCentresPhoto()
-{
-    QFETCH(QByteArray, button);
-    QFETCH(QSize, size);
-    QFETCH(QPoint, origin);
-    f_.importVia(button, f_.writePhoto(u"p.bmp"_s, f_.filled(size, QColor(10, 20, 30))));
-    const bool target = button == "导入客体";
-    PhotoBox *box = f_.photo(target ? "SaveForm" : "取样图片");
-    const QWidget *pane = named<QWidget>(f_.form.get(), target ? "客体" : "Picture3");
-    const QPoint paneClient = pane->contentsRect().topLeft();
-    QCOMPARE(box->mapTo(pane, QPoint(0, 0)) - paneClient, origin);
-    QCOMPARE(box->mapTo(pane, box->contentsRect().topLeft()) - paneClient, origin + QPoint(2, 2));
-    QCOMPARE(box->size(), size + QSize(4, 4));
-    QCOMPARE(box->image().pixel(size.width() - 1, 0), qRgb(10, 20, 30));
-    QCOMPARE(preview().isNull(), !target); // only a target makes a preview
-    QCOMPARE(QFileInfo::exists(Lifecycle::temporaryPreviewPath()), target);
-}
-
-void TestPhotos::openDialogFiltersWhateverTheCase()
-{
-    f_.importVia("导入主体", QString());
-    const OpenDialogRequest r = f_.desktop.requests.value(0);
-    QCOMPARE(r.filters, QStringList({u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s,
-                                     u"ICO图像(*.ico)"_s}));
-    QCOMPARE(r.selectedFilter, 1);
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    QCOMPARE(r.folder, QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
-
-    // The real dialog shows "*.BMP" files in any case, and only those.
-    for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg"})
-        f_.writePhoto(QString::fromLatin1(name), f_.filled({4, 4}, Qt::red));
-    const OpenDialogRequest request{r.filters, r.selectedFilter, f_.files->path()};
-    std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
-    QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
-    QCOMPARE(dialog->selectedNameFilter(), u"JPG图像(*.jpg)"_s);
-    dialog->selectNameFilter(r.filters.first());
-    auto *model = dialog->findChild<QFileSystemModel *>();
-    auto shown = [&] {
-        QStringList names;
-        const QModelIndex folder = model->index(f_.files->path());
-        for (int i = 0; i < model->rowCount(folder); ++i)
-            names << model->index(i, 0, folder).data().toString();
-        names.sort();
-        return names;
-    };
-    QTRY_COMPARE(shown(), QStringList({u"UPPER.BMP"_s, u"lower.bmp"_s}));
-}
-
-void TestPhotos::cancelOrUnreadableChangesNothing_data()
-{
-    QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("message");
-    const QString unreadable = u"提示|无法打开该图片文件！"_s;
-    for (const char *button : {"导入主体", "导入客体"}) {
-        QTest::addRow("%s cancelled", button) << QByteArray(button) << u"cancel"_s << QString();
-        QTest::addRow("%s damaged", button) << QByteArray(button) << u"damaged"_s << unreadable;
-        QTest::addRow("%s named pipe", button) << QByteArray(button) << u"fifo"_s << unreadable;
-        QTest::addRow("%s out of memory", button)
-            << QByteArray(button) << u"huge"_s << u"提示|内存不足，无法完成该操作！"_s;
-    }
-}
-
-// Nothing changes, nothing blocks: a named pipe would wait for a writer for ever.
-void TestPhotos::cancelOrUnreadableChangesNothing()
-{
-    QFETCH(QByteArray, button);
-    QFETCH(QString, kind);
-    QFETCH(QString, message);
-    const QString good = f_.writePhoto(u"good.bmp"_s, f_.filled({50, 40}, QColor(1, 2, 3)));
-    f_.importVia("导入主体", good);
-    f_.importVia("导入客体", good);
-    const QImage before = preview();
-    const QString chosen = f_.files->filePath(u"chosen.jpg"_s);
-    if (kind == u"fifo") {
-        QCOMPARE(mkfifo(QFile::encodeName(chosen).constData(), 0600), 0);
-    } else {
-        // A header claiming 10000 x 10000 pixels, which a capped process cannot hold.
-        QByteArray bytes = encodeJpeg(f_.filled({16, 16}, Qt::blue), 90).data;
-        if (kind == u"huge")
-            bytes.replace(bytes.indexOf("\xff\xc0") + 5, 4, QByteArray::fromHex("27102710"));
-        else
-            bytes.truncate(200);
-        QFile file(chosen);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
-    const auto importChangesNothing = [&] {
-        f_.importVia(button, kind == u"cancel" ? QString() : chosen);
-        bool same = preview() == before;
-        for (const char *name : {"取样图片", "SaveForm"})
-            same = same && f_.photo(name)->image().size() == QSize(50, 40) &&
-                   f_.photo(name)->pos() == QPoint(180, 235);
-        return same &&
-               f_.messageTexts() == (message.isEmpty() ? QStringList() : QStringList(message));
-    };
-    if (kind == u"huge") {
-#ifdef ORVANE_ADDRESS_SANITIZER
-        QSKIP("AddressSanitizer reserves more address space than any cap allows");
-#endif
-        QCOMPARE(
-            underMemoryLimit(qint64(200) << 20, [&] { return importChangesNothing() ? 0 : 1; }), 0);
-        return;
-    }
-    QVERIFY(importChangesNothing());
-    // The remembered target is still the good file: a save goes there.
-    f_.press("SaveJPG");
-    QFile saved(good);
-    QVERIFY(saved.open(QIODevice::ReadOnly) && saved.read(2) == "\xff\xd8");
-}
-
-void TestPhotos::dragMovesByPointerTravelThenClicks()
-{
-    QImage image = f_.filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)
-    image.setPixel(60, 35, qRgb(9, 8, 7));
-    const QString path = f_.writePhoto(u"r.bmp"_s, image);
-    f_.importVia("导入主体", path);
-    f_.importVia("导入客体", path);
-    PhotoBox *reference = f_.photo("取样图片");
-    PhotoBox *target = f_.photo("SaveForm");
-    const QPoint inset = reference->contentsRect().topLeft();
-
-    // Nothing pressed yet: the anchor is all zero.
-    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(7, 9) + inset);
-    QCOMPARE(target->pos(), QPoint(7, 9));
-
-    QTest::mousePress(reference, Qt::LeftButton, {}, QPoint(10, 30) + inset);
-    QTest::mouseMove(reference, QPoint(60, 35) + inset);
-    QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 35) + inset);
-    QCOMPARE(reference->pos(), QPoint(55, 13));
-    // The click that follows the release picked the pixel under the pointer.
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList({u"9"_s, u"8"_s, u"7"_s}));
-
-    // The anchor is shared: a release on the other photo moves it by the same rule.
-    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 31) + inset);
-    QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 1));
-}
-
-// The border of a picture box is not part of its picture: over it the readout and the probe
-// stay, a click picks nothing, and a press there starts no drag.
-void TestPhotos::borderIsNoPicture()
-{
-    QImage image = f_.filled({30, 20}, QColor(50, 60, 70));
-    image.setPixel(0, 0, qRgb(1, 2, 3));
-    f_.importVia("导入客体", f_.writePhoto(u"t.bmp"_s, image));
-    PhotoBox *target = f_.photo("SaveForm");
-    f_.clickAt(target, {0, 0});
-    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
-    const QPoint place = target->pos();
-    for (const QPoint border : {QPoint(0, 5), QPoint(33, 5), QPoint(5, 1), QPoint(5, 22)}) {
-        QTest::mouseMove(target, border);
-        QTest::mousePress(target, Qt::LeftButton, {}, border);
-        QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
-    }
-    QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
-    QCOMPARE(target->pos(), place);
-
-    PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
-    QTest::mouseMove(swatch, QPoint(0, 30));
-    QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
-    QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), QStringList(3, QString()));
-}
-
-void TestPhotos::previewFollowsTargetAndToggles()
-{
-    f_.importVia("导入客体",
-                 f_.writePhoto(u"t.bmp"_s, f_.filled({636, 476}, QColor(200, 120, 40))));
-    auto *frame = named<QFrame>(f_.form.get(), "Picture4");
-    QCOMPARE(frame->size(), QSize(640, 480));
-    QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
-    QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
-    const QColor middle = preview().pixelColor(preview().rect().center());
-    QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
-
-    auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
-    QVERIFY(!frame->isVisible());
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(frame->isVisible());
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QVERIFY(!frame->isVisible());
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
-    QVERIFY(!frame->isVisible());
-    QVERIFY(!toggle->isChecked());
-}
-
-// The file gets exactly the bytes the preview showed, a JPEG at quality 80 whatever its name.
-void TestPhotos::saveThenReloadShowsSavedJpeg()
-{
-    QImage original(64, 48, QImage::Format_RGB32);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            original.setPixel(x, y, qRgb(x * 4, y * 5, 128));
-    const QString path = f_.writePhoto(u"keep-name.bmp"_s, original);
-    f_.importVia("导入客体", path);
-    f_.press("SaveJPG");
-    QVERIFY(f_.desktop.messages.isEmpty());
-    QCOMPARE(f_.enabledStates(), u"1011"_s);
-    QFile file(path), temp(Lifecycle::temporaryPreviewPath());
-    QVERIFY(file.open(QIODevice::ReadOnly) && temp.open(QIODevice::ReadOnly));
-    const QByteArray saved = file.readAll();
-    QCOMPARE(saved, encodeJpeg(original, 80).data);
-    QCOMPARE(saved, temp.readAll());
-    QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
-
-    PhotoBox *target = f_.photo("SaveForm");
-    target->move(33, 44);
-    f_.press("校正点");
-    QCOMPARE(target->image(), loadPhoto(path).image);
-    QVERIFY(target->image() != original);
-    QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-}
-
-// A camera's sideways photo: saved upright, with orientation 1 and its maker kept.
-void TestPhotos::saveKeepsWhatTheCameraWrote()
-{
-    const QByteArray exif = QByteArray::fromHex("ffe1003c457869660000 4d4d002a00000008 0002"
-                                                "010f00020000000e00000026 011200030000000100060000"
-                                                "00000000") +
-                            QByteArray("Orvane Optics", 14);
-    QImage stored = f_.filled({64, 32}, Qt::darkBlue);
-    stored.setPixel(0, 0, qRgb(255, 255, 0)); // top left stored, top right shown
-    const QString path = f_.files->filePath(u"camera.jpg"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) &&
-            file.write(encodeJpeg(stored, 95).data.insert(2, exif)));
-    file.close();
-    f_.importVia("导入客体", path);
-    QCOMPARE(f_.photo("SaveForm")->image().size(), QSize(32, 64));
-    f_.press("SaveJPG");
-    QVERIFY(f_.desktop.messages.isEmpty());
-    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("Orvane Optics"));
-    QImageReader reader(path);
-    QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
-    const QImage saved = reader.read();
-    QCOMPARE(saved.size(), QSize(32, 64));
-    QVERIFY(qRed(saved.pixel(31, 0)) > 200 && qBlue(saved.pixel(0, 0)) > 100);
-}
-
-void TestPhotos::failedSaveAndReloadChangeNothing()
-{
-    f_.press("SaveJPG"); // nothing imported: nowhere to save
-    f_.press("校正点");  // nothing imported: only the buttons come back
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-    QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
-
-    // The target's file becomes a folder: the save fails (for root too) and leaves it.
-    const QString path = f_.writePhoto(u"t.bmp"_s, f_.filled({8, 8}, Qt::blue));
-    f_.importVia("导入客体", path);
-    QVERIFY(QFile::remove(path) && QDir().mkdir(path));
-    f_.press("SaveJPG");
-    QVERIFY(QFileInfo(path).isDir());
-    f_.press("校正点");
-    QCOMPARE(f_.photo("SaveForm")->image(), f_.filled({8, 8}, Qt::blue));
-    // The file becomes a named pipe: the reload refuses it at once.
-    QVERIFY(QDir().rmdir(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-    f_.press("校正点");
-    QCOMPARE(f_.photo("SaveForm")->image(), f_.filled({8, 8}, Qt::blue));
-    QCOMPARE(f_.enabledStates(), u"1011"_s);
-    QCOMPARE(f_.messageTexts(),
-             QStringList({u"Orvane|保存失败"_s, u"Orvane|保存失败"_s,
-                          u"提示|无法打开该图片文件！"_s, u"提示|无法打开该图片文件！"_s}));
-}
-
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    configureApplication(app);
-    TestPhotos test;
-    return QTest::qExec(&test, argc, argv);
-}
+WINDOW_TEST_MAIN(TestPhotos)
 
 #include "tst_photos.moc"

@@ -1,38 +1,15 @@
-#include "test_support.h"
 #include "window_fixture.h"
-
-#include <QMenu>
 
 using namespace Qt::StringLiterals;
 
 // The sample size through the window: the pictures' shared context menu, kept across a
-// restart, the probe it sets, and the right button, which neither drags nor picks.
+// restart, and the probe it sets. (That the right button neither drags nor picks is tst_photos'.)
 class TestSample : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir config_;
     WindowFixture f_;
-
-    // Right-clicks a picture pixel as a user would, through the window, then clicks the entry
-    // (none: closes the menu). The entries the menu showed, ticked; none if no menu opened.
-    QStringList choose(PhotoBox *box, QPoint pixel, const QString &entry = {}) const
-    {
-        const QPoint at = box->mapTo(f_.form.get(), pixel + box->contentsRect().topLeft());
-        QTest::mouseClick(f_.form->windowHandle(), Qt::RightButton, {}, at);
-        QMenu *menu = nullptr;
-        if (!QTest::qWaitFor(
-                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
-            return {};
-        QStringList shown;
-        for (const QAction *action : menu->actions())
-            shown << action->text() + (action->isChecked() ? u" ✓"_s : QString());
-        for (QAction *action : menu->actions())
-            if (action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        menu->hide();
-        return shown;
-    }
 
 private slots:
     // Before the first window reads the settings, which then stay in this private folder: only
@@ -56,43 +33,26 @@ private slots:
     {
         const auto pickAt = [&](QPoint pixel) {
             f_.clickAt(f_.photo("取样图片"), pixel);
-            return f_.texts({"主红", "主绿", "主蓝"}).join(u' ');
+            return f_.texts({"主红", "主绿", "主蓝"});
         };
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
-        QCOMPARE(choose(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
+        QCOMPARE(f_.menu(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
                  QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
                               u"11×11 平均"_s}));
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
         const QStringList ticked =
-            choose(f_.photo("Picture2"), {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
+            f_.menu(f_.photo("Picture2"), {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
         QCOMPARE(ticked, QStringList(u"3×3 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"51 50 50"_s);
-        choose(f_.photo("取样图片"), {9, 4}, u"11×11 平均"_s);
+        f_.menu(f_.photo("取样图片"), {9, 4}, u"11×11 平均"_s);
 
         f_.close();
         init();
-        const QStringList kept = choose(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
+        const QStringList kept = f_.menu(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
         QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
-    }
-
-    // A right press and release in the middle of a left drag neither move nor pick: the photo
-    // follows the left button alone.
-    void rightButtonNeitherDragsNorPicks()
-    {
-        PhotoBox *photo = f_.photo("取样图片");
-        const QPoint from = photo->pos();
-        const QStringList before = f_.texts({"主红", "主绿", "主蓝"});
-        const QPoint border = photo->contentsRect().topLeft();
-        QTest::mousePress(photo, Qt::LeftButton, {}, QPoint(4, 3) + border);
-        QTest::mousePress(photo, Qt::RightButton, {}, QPoint(6, 8) + border);
-        QTest::mouseRelease(photo, Qt::RightButton, {}, QPoint(13, 9) + border);
-        QCOMPARE(photo->pos(), from);
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), before);
-        QTest::mouseRelease(photo, Qt::LeftButton, {}, QPoint(9, 10) + border);
-        QCOMPARE(photo->pos(), from + QPoint(5, 7));
     }
 };
 

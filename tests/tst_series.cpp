@@ -5,39 +5,16 @@
 #include "output/series_export.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
-#include "test_support.h"
 #include "window_fixture.h"
 
 #include <QColorSpace>
-#include <QMenu>
 #include <QProgressDialog>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
 using Outcome = SeriesPhoto::Outcome;
 
-namespace {
-
 const Gains kGains{0.25f, -0.125f, 0.5f};
-
-// Right-clicks the target photo; the series entry of the menu that opens, if it offers one.
-QAction *seriesEntry(const WindowFixture &f)
-{
-    PhotoBox *box = f.photo("SaveForm");
-    const QPoint at = box->mapTo(f.form.get(), QPoint(2, 2) + box->contentsRect().topLeft());
-    QTest::mouseClick(f.form->windowHandle(), Qt::RightButton, {}, at);
-    QMenu *menu = nullptr;
-    if (!QTest::qWaitFor(
-            [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
-        return nullptr;
-    menu->hide();
-    for (QAction *action : menu->actions())
-        if (action->text() == u"应用到其他照片…"_s)
-            return action;
-    return nullptr;
-}
-
-} // namespace
 
 // The last correction over a series of photos: the pixels, the names, failures and cancel,
 // in the core and through the window.
@@ -131,30 +108,27 @@ private slots:
         WindowFixture f;
         QVERIFY(f.open());
         const QColor skin(200, 150, 170);
-        f.prepare({6, 5}, skin, skin, {u"220"_s, u"180"_s, u"160"_s});
-        QVERIFY(!seriesEntry(f));
+        f.prepare({6, 5}, skin, skin);
+        const QString entry = u"应用到其他照片…"_s;
+        QVERIFY(!f.menu(f.photo("SaveForm"), {2, 2}).contains(entry));
         f.press("校正");
-        QAction *entry = seriesEntry(f);
-        QVERIFY(entry);
         const QImage target = f.photo("SaveForm")->image();
         const auto boxes = {"主红", "主绿", "主蓝", "客红", "客绿", "客蓝"};
-        const QStringList typed = f.texts(boxes);
+        const QString typed = f.texts(boxes);
         const QString buttons = f.enabledStates();
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s),
                                              writeFile(path(u"broken.jpg"_s), "\xff\xd8\xff")};
         f.desktop.folderAnswers << folder(u"window"_s);
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
-        entry->trigger();
+        QVERIFY(f.menu(f.photo("SaveForm"), {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
-
         QCOMPARE(f.desktop.requests.last().selectedFilter, 1);
         QCOMPARE(f.messageTexts(),
                  QStringList(u"提示|已保存 1 张照片。\n以下 1 张照片未能保存："_s));
         QCOMPARE(f.desktop.messages[0].lines, QStringList(u"broken.jpg：无法打开该图片文件"_s));
-        const QImage corrected = filled({16, 16}, QColor(220, 180, 160));
         QCOMPARE(loadPhoto(path(u"window/skin.jpg"_s)).image,
-                 decodeJpeg(encodeJpeg(corrected, 80).data).image);
+                 decodeJpeg(encodeJpeg(filled({16, 16}, QColor(220, 180, 160)), 80).data).image);
         QCOMPARE(f.photo("SaveForm")->image(), target);
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
@@ -167,7 +141,7 @@ private slots:
         }
         f.desktop.manyAnswers << many;
         f.desktop.folderAnswers << folder(u"window-cancel"_s);
-        entry->trigger();
+        f.form->findChild<QMenu *>()->actions().last()->trigger(); // the entry, once more
         QProgressDialog *progress = f.form->findChild<QProgressDialog *>();
         QVERIFY(progress && progress->isVisible());
         QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
@@ -175,7 +149,6 @@ private slots:
         QCOMPARE(f.desktop.messages.size(), 2);
         QCOMPARE(f.desktop.messages[1].text,
                  u"已取消。已保存 %1 张照片。"_s.arg(entries(path(u"window-cancel"_s)).size()));
-        f.close();
     }
 };
 

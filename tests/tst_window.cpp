@@ -1,10 +1,7 @@
-#include "app/application.h"
-#include "app/control_roster.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
 
@@ -15,177 +12,131 @@ class TestWindow : public QObject
 {
     Q_OBJECT
 
+    WindowFixture f_;
+
 private slots:
     void init() { QVERIFY(f_.open()); }
     void cleanup() { f_.close(); }
-    void looksAsDrawn_data();
-    void looksAsDrawn();
-    void captionsFitTheirControls();
-    void tooltipsFocusAndStartState();
-    void enterAndEscape();
-    void returnAfterPassPressesNothingNew();
-    void usageGuide();
 
-private:
-    WindowFixture f_;
+    // Pictures of the window, rendered offscreen with the fonts the program maps to. Run with
+    // ORVANE_REMAKE_PICTURES=1 (tests/remake_pictures.sh) to write them anew after a deliberate
+    // change of the layout, then look at them before committing.
+    void looksAsDrawn_data()
+    {
+        QTest::addColumn<QString>("state");
+        for (const char *state : {"start", "large-photos", "preview"})
+            QTest::newRow(state) << QString::fromLatin1(state);
+    }
+
+    void looksAsDrawn()
+    {
+        QFETCH(QString, state);
+        if (state == u"large-photos") { // larger than the panes, which must keep their borders
+            const QImage photo = painted(
+                {600, 700}, [](int x, int y) { return qRgb(x * 255 / 600, y * 255 / 700, 128); });
+            const QString path = f_.writePhoto(u"large.bmp"_s, photo);
+            f_.importVia("导入主体", path);
+            f_.importVia("导入客体", path);
+            // Picks fill every box, so that their colours and fonts show.
+            f_.clickAt(f_.photo("取样图片"), {300, 150});
+            f_.clickAt(f_.photo("SaveForm"), {150, 400});
+        } else if (state == u"preview") {
+            f_.importVia("导入客体", f_.writePhoto(u"small.bmp"_s, filled({200, 150}, Qt::white)));
+            QTest::mouseClick(named<QCheckBox>(f_.form.get(), "xiaoguo"), Qt::LeftButton);
+            f_.button("校正点")->setFocus();
+        }
+        const QImage shown = f_.form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QString name = state + u".png"_s;
+        const QDir pictures(QStringLiteral(ORVANE_TESTS_DIR "/pictures"));
+        if (qEnvironmentVariableIsSet("ORVANE_REMAKE_PICTURES")) {
+            QVERIFY(shown.save(pictures.filePath(name)));
+            QSKIP("picture remade");
+        }
+        const QImage expected(pictures.filePath(name));
+        QVERIFY2(!expected.isNull(), qPrintable(pictures.filePath(name)));
+        if (shown != expected.convertToFormat(QImage::Format_RGB32)) {
+            const QString actual = QDir::temp().filePath(u"orvane-actual-"_s + name);
+            shown.save(actual);
+            QFAIL(qPrintable(u"the window differs from %1; it looks like %2"_s.arg(
+                pictures.filePath(name), actual)));
+        }
+    }
+
+    void tooltipsFocusAndStartState()
+    {
+        const QMap<QString, QString> tips{
+            {u"Picture3"_s, u"按下鼠标移动后放开可移动照片"_s},
+            {u"取样图片"_s, u"将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"_s},
+            {u"SaveForm"_s, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s},
+            {u"Picture2"_s, u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s}};
+        for (const QWidget *w : f_.form->findChildren<QWidget *>())
+            QCOMPARE(w->toolTip(), tips.value(w->objectName()));
+
+        QStringList order{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 19; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order.join(u' '),
+                 u"校正点 校正 退出 导入主体 导入客体 SaveJPG Text1 Text2 蓝 绿 红 "
+                 u"主绿 主蓝 主红 客蓝 客绿 客红 Command1 xiaoguo 校正点"_s);
+
+        QCOMPARE(f_.enabledStates(), u"1111"_s);
+        const auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+        QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}),
+                 QList<int>({0, 32767, 0}));
+    }
+
+    // Enter on the help button shows the usage guide, word for word.
+    void enterAndEscape()
+    {
+        QSignalSpy correct(f_.button("校正"), &QPushButton::clicked);
+        QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+        f_.button("Command1")->setFocus(); // Enter presses the focused button...
+        QTest::keyClick(f_.button("Command1"), Qt::Key_Return);
+        QCOMPARE(f_.messageTexts(),
+                 QStringList(
+                     u"使用指南|本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想"
+                     u"的图片(也可直接在皮肤样本中选择)和希望调整的MM照片,然后用鼠标选择理想照片"
+                     u"(或皮肤样本)中最美的肤色和要调整到该肤色的照片中的相应位置,点击校正即可,"
+                     u"不满意可刷新后再试,直到满意后点击保存即可把该照片保存为jpeg格式图片(注意:"
+                     u"保存的图片将替换原来的图片且不可恢复)！"_s));
+        QCOMPARE(correct.size(), 0);
+        f_.box("主红")->setFocus(); // ...and 校正 from anywhere else
+        QTest::keyClick(f_.box("主红"), Qt::Key_Return);
+        QTest::keyClick(f_.box("主红"), Qt::Key_Enter);
+        QCOMPARE(correct.size(), 2);
+        QCOMPARE(exit.size(), 0);
+        QTest::keyClick(f_.box("主红"), Qt::Key_Escape);
+        QCOMPARE(exit.size(), 1);
+    }
+
+    // The pass disables the focused 校正: Return and Space during it, or the Return that follows
+    // it, must not reach 退出, and the focus comes back to 校正.
+    void returnAfterPassPressesNothingNew()
+    {
+        f_.prepare({4, 30});
+        f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
+        QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+        connect(named<QProgressBar>(f_.form.get(), "HScroll2"), &QProgressBar::valueChanged, this,
+                [&](int row) {
+                    if (row != 10)
+                        return;
+                    QWidget *focused = QApplication::focusWidget();
+                    QVERIFY(focused != f_.button("退出"));
+                    QTest::keyClick(focused, Qt::Key_Return);
+                    QTest::keyClick(focused, Qt::Key_Space);
+                });
+        f_.button("校正")->setFocus();
+        QTest::keyClick(f_.button("校正"), Qt::Key_Return);
+        QCOMPARE(f_.desktop.beeps, 1);
+        QCOMPARE(QApplication::focusWidget(), f_.button("校正"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // a second pass, not an exit
+        QCOMPARE(f_.desktop.beeps, 2);
+        QCOMPARE(exit.size(), 0);
+    }
 };
 
-// Pictures of the window, rendered offscreen with the fonts the program maps to. Run with
-// ORVANE_REMAKE_PICTURES=1 (tests/remake_pictures.sh) to write them anew after a deliberate
-// change of the layout, then look at them before committing.
-void TestWindow::looksAsDrawn_data()
-{
-    QTest::addColumn<QString>("state");
-    for (const char *state : {"start", "large-photos", "preview"})
-        QTest::newRow(state) << QString::fromLatin1(state);
-}
-
-void TestWindow::looksAsDrawn()
-{
-    QFETCH(QString, state);
-    if (state == u"large-photos") { // larger than the panes, which must keep their borders
-        QImage photo(600, 700, QImage::Format_RGB32);
-        for (int y = 0; y < photo.height(); ++y)
-            for (int x = 0; x < photo.width(); ++x)
-                photo.setPixel(x, y, qRgb(x * 255 / 600, y * 255 / 700, 128));
-        const QString path = f_.writePhoto(u"large.bmp"_s, photo);
-        f_.importVia("导入主体", path);
-        f_.importVia("导入客体", path);
-        // Picks fill every box, so that their colours and fonts show.
-        f_.clickAt(f_.photo("取样图片"), {300, 150});
-        f_.clickAt(f_.photo("SaveForm"), {150, 400});
-    } else if (state == u"preview") {
-        f_.importVia("导入客体", f_.writePhoto(u"small.bmp"_s, f_.filled({200, 150}, Qt::white)));
-        QTest::mouseClick(named<QCheckBox>(f_.form.get(), "xiaoguo"), Qt::LeftButton);
-        f_.button("校正点")->setFocus();
-    }
-    const QImage shown = f_.form->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QString name = state + u".png"_s;
-    const QDir pictures(QStringLiteral(ORVANE_TESTS_DIR "/pictures"));
-    if (qEnvironmentVariableIsSet("ORVANE_REMAKE_PICTURES")) {
-        QVERIFY(shown.save(pictures.filePath(name)));
-        QSKIP("picture remade");
-    }
-    const QImage expected(pictures.filePath(name));
-    QVERIFY2(!expected.isNull(), qPrintable(pictures.filePath(name)));
-    if (shown != expected.convertToFormat(QImage::Format_RGB32)) {
-        const QString actual = QDir::temp().filePath(u"orvane-actual-"_s + name);
-        shown.save(actual);
-        QFAIL(qPrintable(u"the window differs from %1; it looks like %2"_s.arg(
-            pictures.filePath(name), actual)));
-    }
-}
-
-// A label lays its caption out from the top: made taller, it must show no ink below its own
-// height. A button's caption must fit its width.
-void TestWindow::captionsFitTheirControls()
-{
-    for (QLabel *label : f_.form->findChildren<QLabel *>()) {
-        const QSize size = label->size();
-        label->resize(size.width(), size.height() + 40);
-        QImage ink(label->size(), QImage::Format_RGB32);
-        ink.fill(Qt::white);
-        label->render(&ink, {}, {}, QWidget::DrawChildren);
-        label->resize(size);
-        const QImage below = ink.copy(0, size.height(), size.width(), 40);
-        QVERIFY2(below == f_.filled(below.size(), Qt::white),
-                 qPrintable(label->objectName() + u" is cut at the bottom"_s));
-    }
-    for (QPushButton *button : f_.form->findChildren<QPushButton *>()) {
-        const int needed = button->fontMetrics().horizontalAdvance(button->text());
-        QVERIFY2(needed <= button->width() - 4, qPrintable(button->objectName()));
-    }
-}
-
-void TestWindow::tooltipsFocusAndStartState()
-{
-    const QString swatchTip = u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s;
-    const QMap<QString, QString> tips{
-        {u"Picture3"_s, u"按下鼠标移动后放开可移动照片"_s},
-        {u"取样图片"_s, u"将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"_s},
-        {u"SaveForm"_s, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s},
-        {u"Picture2"_s, swatchTip}};
-    int swatches = 0;
-    for (const QWidget *w : f_.form->findChildren<QWidget *>()) {
-        QCOMPARE(w->toolTip(), tips.value(w->objectName()));
-        swatches += w->toolTip() == swatchTip;
-    }
-    QCOMPARE(swatches, 4);
-
-    QStringList order{QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 19; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        order << QApplication::focusWidget()->objectName();
-    }
-    QCOMPARE(order.join(u' '), u"校正点 校正 退出 导入主体 导入客体 SaveJPG Text1 Text2 蓝 绿 红 "
-                               u"主绿 主蓝 主红 客蓝 客绿 客红 Command1 xiaoguo 校正点"_s);
-
-    QCOMPARE(f_.enabledStates(), u"1111"_s);
-    const auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
-    QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}), QList<int>({0, 32767, 0}));
-}
-
-void TestWindow::enterAndEscape()
-{
-    QSignalSpy correct(f_.button("校正"), &QPushButton::clicked);
-    QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-    f_.button("Command1")->setFocus(); // Enter presses the focused button...
-    QTest::keyClick(f_.button("Command1"), Qt::Key_Return);
-    QCOMPARE(f_.desktop.messages.size(), 1);
-    QCOMPARE(correct.size(), 0);
-    f_.box("主红")->setFocus(); // ...and 校正 from anywhere else
-    QTest::keyClick(f_.box("主红"), Qt::Key_Return);
-    QTest::keyClick(f_.box("主红"), Qt::Key_Enter);
-    QCOMPARE(correct.size(), 2);
-    QCOMPARE(exit.size(), 0);
-    QTest::keyClick(f_.box("主红"), Qt::Key_Escape);
-    QCOMPARE(exit.size(), 1);
-}
-
-// The pass disables the focused 校正: Return and Space during it, or the Return that follows
-// it, must not reach 退出, and the focus comes back to 校正.
-void TestWindow::returnAfterPassPressesNothingNew()
-{
-    f_.prepare({4, 30}, QColor(100, 100, 100), QColor(200, 150, 170),
-               {u"220"_s, u"180"_s, u"160"_s});
-    f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
-    QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-    connect(named<QProgressBar>(f_.form.get(), "HScroll2"), &QProgressBar::valueChanged, this,
-            [&](int row) {
-                if (row != 10)
-                    return;
-                QWidget *focused = QApplication::focusWidget();
-                QVERIFY(focused != f_.button("退出"));
-                QTest::keyClick(focused, Qt::Key_Return);
-                QTest::keyClick(focused, Qt::Key_Space);
-            });
-    f_.button("校正")->setFocus();
-    QTest::keyClick(f_.button("校正"), Qt::Key_Return);
-    QCOMPARE(f_.desktop.beeps, 1);
-    QCOMPARE(QApplication::focusWidget(), f_.button("校正"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // a second pass, not an exit
-    QCOMPARE(f_.desktop.beeps, 2);
-    QCOMPARE(exit.size(), 0);
-}
-
-void TestWindow::usageGuide()
-{
-    f_.press("Command1");
-    QCOMPARE(
-        f_.messageTexts(),
-        QStringList(u"使用指南|本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想"
-                    u"的图片(也可直接在皮肤样本中选择)和希望调整的MM照片,然后用鼠标选择理想照片"
-                    u"(或皮肤样本)中最美的肤色和要调整到该肤色的照片中的相应位置,点击校正即可,"
-                    u"不满意可刷新后再试,直到满意后点击保存即可把该照片保存为jpeg格式图片(注意:"
-                    u"保存的图片将替换原来的图片且不可恢复)！"_s));
-}
-
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    configureApplication(app);
-    TestWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+WINDOW_TEST_MAIN(TestWindow)
 
 #include "tst_window.moc"

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "app/application.h"
 #include "app/main_form.h"
 #include "app/photo_box.h"
+#include "app/preview_image.h"
 #include "fake_desktop.h"
+#include "test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,15 +57,7 @@ public:
 
     QString writePhoto(const QString &name, const QImage &image) const
     {
-        const QString path = files->filePath(name);
-        image.save(path, "BMP");
-        return path;
-    }
-    static QImage filled(QSize size, QColor colour)
-    {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        return image;
+        return writeFile(files->filePath(name), encoded(image, "bmp"));
     }
     void importVia(const char *button, const QString &answer)
     {
@@ -70,8 +66,11 @@ public:
     }
     void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     // Imports a target of `colour` with `pick` at its top-left pixel, types the reference
-    // boxes, and picks that pixel.
-    void prepare(QSize size, QColor colour, QColor pick, const QStringList &reference)
+    // boxes, and picks that pixel; by default the gains are 0.1, 0.2 and -0.0588.
+    void prepare(QSize size, QColor colour = QColor(100, 100, 100),
+                 QColor pick = QColor(200, 150, 170),
+                 const QStringList &reference = {QStringLiteral("220"), QStringLiteral("180"),
+                                                 QStringLiteral("160")})
     {
         QImage image = filled(size, colour);
         image.setPixelColor(0, 0, pick);
@@ -84,12 +83,13 @@ public:
     QPushButton *button(const char *name) const { return named<QPushButton>(form.get(), name); }
     QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }
     PhotoBox *photo(const char *name) const { return named<PhotoBox>(form.get(), name); }
-    QStringList texts(std::initializer_list<const char *> names) const
+    const QImage &preview() const { return named<PreviewImage>(form.get(), "YuLan")->image(); }
+    QString texts(std::initializer_list<const char *> names) const // joined by spaces
     {
         QStringList out;
         for (const char *n : names)
             out << box(n)->text();
-        return out;
+        return out.join(u' ');
     }
     QString enabledStates() const // 校正 SaveJPG 校正点 Command1, 1 = enabled
     {
@@ -117,9 +117,38 @@ public:
         moveTo(box, pixel);
         QTest::mouseClick(box, Qt::LeftButton, {}, pixel + box->contentsRect().topLeft());
     }
+    // Right-clicks a picture pixel as a user would, through the window, then clicks the entry
+    // (none: closes the menu). The entries the menu showed, ticked; none if no menu opened.
+    QStringList menu(PhotoBox *box, QPoint pixel, const QString &entry = {}) const
+    {
+        const QPoint at = box->mapTo(form.get(), pixel + box->contentsRect().topLeft());
+        QTest::mouseClick(form->windowHandle(), Qt::RightButton, {}, at);
+        QMenu *menu = nullptr;
+        if (!QTest::qWaitFor(
+                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
+            return {};
+        QStringList shown;
+        for (const QAction *action : menu->actions())
+            shown << action->text() + (action->isChecked() ? QStringLiteral(" ✓") : QString());
+        for (QAction *action : menu->actions())
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        menu->hide();
+        return shown;
+    }
 
     std::unique_ptr<IsolatedRuntime> runtime;
     std::unique_ptr<QTemporaryDir> files;
     FakeDesktop desktop;
     std::unique_ptr<MainForm> form;
 };
+
+// A window test runs with the program's own style and fonts.
+#define WINDOW_TEST_MAIN(Test)                                                                     \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QApplication app(argc, argv);                                                              \
+        configureApplication(app);                                                                 \
+        Test test;                                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }

@@ -15,18 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-int inputFile = -1;
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
-
-} // namespace
+static int inputFile = -1;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
-    qInstallMessageHandler(quiet);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     // An in-memory file: a regular file to the loader, at no disk cost.
     inputFile = memfd_create("fuzz-input", 0);
     if (inputFile < 0) {
