@@ -42,7 +42,9 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
     seriesSeparator_ = new QAction(this);
     seriesSeparator_->setSeparator(true);
     series_ = new QAction(u"应用到其他照片…"_s, this);
-    connect(series_, &QAction::triggered, this, &SampleSizeMenu::seriesRequested);
+    // Not to the menu: a menu cuts every connection from an action to itself when it takes
+    // the action away.
+    connect(series_, &QAction::triggered, series_, [this] { emit seriesRequested(); });
 }
 
 void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries)
