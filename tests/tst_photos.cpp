@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QImageReader>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -55,6 +56,15 @@ private slots:
         QCOMPARE(box->size(), size + QSize(4, 4));
         QCOMPARE(f_.preview().isNull(), !target); // only a target makes a preview
         QCOMPARE(QFileInfo::exists(Lifecycle::temporaryPreviewPath()), target);
+    }
+
+    // Closed while the photo is read: the preview file that work writes goes with the window.
+    void closedWhileReadingLeavesNoPreview()
+    {
+        const QString path = f_.writePhoto(u"big.bmp"_s, filled({2000, 1500}, Qt::gray));
+        QTimer::singleShot(0, f_.form.get(), &QWidget::close);
+        f_.importVia("导入客体", path);
+        QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
     }
 
     void openDialogFiltersWhateverTheCase()
