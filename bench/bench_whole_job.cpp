@@ -5,6 +5,7 @@
 // other load on the machine falls on both alike.
 // Run by hand: bench_whole_job [runs]          24, 96 and 150 MP, vips too if installed
 //              bench_whole_job --large W H     one job on a W x H photo, peak memory only
+//              bench_whole_job --photo W H F   writes the test photo, to profile one job on it
 
 #include "app/application.h"
 #include "app/desktop.h"
@@ -222,6 +223,9 @@ int main(int argc, char *argv[])
 
     if (argc == 3 && qstrcmp(argv[1], "--job") == 0)
         return runJob(QString::fromLocal8Bit(argv[2]));
+    if (argc == 5 && qstrcmp(argv[1], "--photo") == 0)
+        return writePhoto(QString::fromLocal8Bit(argv[4]), QSize(atoi(argv[2]), atoi(argv[3]))) ? 0
+                                                                                                : 1;
     if (argc == 4 && qstrcmp(argv[1], "--large") == 0)
         return largeJob(QSize(atoi(argv[2]), atoi(argv[3])));
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
