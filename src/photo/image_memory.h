@@ -1,9 +1,6 @@
 #pragma once
 
-// Fresh buffers for whole photos, and the limits on them. Under a virtual machine every 4 KB
-// page fault can cost ~10 us, which is ~250 ms for the pixels of a 24 MP photo; asking the
-// kernel for transparent huge pages makes that ~20 ms. Only for buffers that are written right
-// after allocation.
+// The limits on photos, and opaque RGB32 pixels for them.
 
 #include <QByteArray>
 #include <QImage>
@@ -19,12 +16,6 @@ inline constexpr int kMaxPhotoSide = 65535;
 
 // True for a non-empty size within both limits.
 bool fitsPhotoLimits(QSize size);
-
-// An uninitialised RGB32 image; null if it cannot be allocated.
-QImage newRgb32Image(QSize size);
-
-// An uninitialised byte array of this size; throws std::bad_alloc if it cannot be allocated.
-QByteArray newByteArray(qsizetype size);
 
 // Any image as opaque RGB32; transparent pixels are composited over white. Null if memory
 // runs out.

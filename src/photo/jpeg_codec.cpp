@@ -496,7 +496,7 @@ DecodedJpeg decodeJpeg(const QByteArray &data, QSize atLeast,
             return {{}, header.status};
         const QSize stored = header.output;
         const bool rotate = transform.testFlag(QImageIOHandler::TransformationRotate90);
-        QImage image = newRgb32Image(rotate ? stored.transposed() : stored);
+        QImage image(rotate ? stored.transposed() : stored, QImage::Format_RGB32);
         if (image.isNull())
             return {{}, JpegStatus::OutOfMemory};
         const Placement placement{image.bits(),
@@ -569,7 +569,7 @@ EncodedJpeg encodeJpeg(const QImage &image, int quality, WorkProgress *progress,
         // Encoding straight into a worst-case buffer of our own spares a copy; only the pages
         // the data reaches become resident.
         const size_t capacity = size_t(encodedBound(width, height));
-        QByteArray jpeg = newByteArray(qsizetype(capacity));
+        QByteArray jpeg(qsizetype(capacity), Qt::Uninitialized);
         std::vector<QByteArray> extra;
         std::vector<EncodeJob> jobs;
         for (int i = 0; i < strips; ++i) {
@@ -587,7 +587,7 @@ EncodedJpeg encodeJpeg(const QImage &image, int quality, WorkProgress *progress,
                           progress,
                           JpegStatus::Refused};
             if (i > 0) {
-                extra.push_back(newByteArray(encodedBound(width, rows)));
+                extra.emplace_back(encodedBound(width, rows), Qt::Uninitialized);
                 job.out = reinterpret_cast<uchar *>(extra.back().data());
                 job.capacity = size_t(extra.back().size());
             }
