@@ -41,7 +41,7 @@ private slots:
         PhotoMetadata icc;
         icc.iccProfile = QColorSpace(QColorSpace::DisplayP3).iccProfile();
         const QString jpeg = folder(u"x"_s) + u"/a.jpg"_s;
-        QCOMPARE(savePhotoJpeg(gradient({67, 45}), jpeg, 95, icc).status, SaveStatus::Saved);
+        QCOMPARE(savePhotoJpeg(gradient({67, 45}), jpeg, icc).status, SaveStatus::Saved);
         const QByteArray damaged = encodeJpeg(gradient({20, 10}), 90).data.left(40);
         QStringList sources{jpeg, writeFile(path(u"damaged.jpg"_s), damaged)};
         for (const QString &name : {u"a.bmp"_s, u"b.v2.bmp"_s, u"c.bmp"_s}) {

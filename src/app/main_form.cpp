@@ -338,9 +338,8 @@ void MainForm::saveTarget()
     const bool encoded = !targetJpeg_.isEmpty() && targetJpegKey_ == image.cacheKey();
     SavedPhoto saved;
     runInBackground(1, [&](WorkProgress &progress) {
-        saved = encoded
-                    ? saveEncodedPhoto(targetJpeg_, image.size(), targetPath_, targetMetadata_)
-                    : savePhotoJpeg(image, targetPath_, kJpegQuality, targetMetadata_, &progress);
+        saved = encoded ? saveEncodedPhoto(targetJpeg_, image.size(), targetPath_, targetMetadata_)
+                        : savePhotoJpeg(image, targetPath_, targetMetadata_, &progress);
     });
     actions_->apply(ActionEvent::SavePressed);
     if (saved.status == SaveStatus::OutOfMemory) {

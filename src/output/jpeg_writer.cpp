@@ -13,12 +13,17 @@ bool saveJpeg(const QImage &image, const QString &path, int quality)
     return !jpeg.isEmpty() && replaceFile(path, jpeg);
 }
 
-SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
-                         const PhotoMetadata &metadata, WorkProgress *progress)
+EncodedJpeg encodeAsSaved(const QImage &image, WorkProgress *progress)
+{
+    return encodeJpeg(image, kJpegQuality, progress);
+}
+
+SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, const PhotoMetadata &metadata,
+                         WorkProgress *progress)
 {
     if (path.isEmpty())
         return {};
-    const EncodedJpeg jpeg = encodeJpeg(image, quality, progress);
+    const EncodedJpeg jpeg = encodeAsSaved(image, progress);
     if (jpeg.status == JpegStatus::OutOfMemory)
         return {SaveStatus::OutOfMemory, {}};
     if (jpeg.status != JpegStatus::Ok)

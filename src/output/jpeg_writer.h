@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/metadata.h"
+#include "photo/jpeg_codec.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -8,6 +9,12 @@
 
 // The quality both the save button and the preview ask for.
 inline constexpr int kJpegQuality = 80;
+
+class WorkProgress;
+
+// The picture encoded as 保存 writes it. The preview, the save and the series all take their
+// bytes from here, so that the preview cannot show another quality than the file gets.
+EncodedJpeg encodeAsSaved(const QImage &image, WorkProgress *progress = nullptr);
 
 // Writes the image as JPEG to path, whatever its extension. The file is replaced whole or not
 // at all: on false the old file is untouched and nothing is left beside it. A path that is a
@@ -25,12 +32,10 @@ struct SavedPhoto
     QList<MetadataLoss> leftOut;
 };
 
-class WorkProgress;
-
-// saveJpeg() with the metadata the photo's file carried put back in. Metadata never blocks
-// the save: what cannot be kept is left out and listed.
-SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, int quality,
-                         const PhotoMetadata &metadata, WorkProgress *progress = nullptr);
+// encodeAsSaved() written as by saveJpeg(), with the metadata the photo's file carried put
+// back in. Metadata never blocks the save: what cannot be kept is left out and listed.
+SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, const PhotoMetadata &metadata,
+                         WorkProgress *progress = nullptr);
 
 // savePhotoJpeg() of a picture of this size whose encoding is in hand already.
 SavedPhoto saveEncodedPhoto(const QByteArray &jpeg, QSize size, const QString &path,

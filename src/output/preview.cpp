@@ -34,7 +34,7 @@ double previewCaptionLeft(double frameWidth)
 
 RenderedPreview renderPreview(const QImage &target, QSize frame, WorkProgress *progress)
 {
-    QByteArray jpeg = encodeJpeg(target, kJpegQuality, progress).data;
+    QByteArray jpeg = encodeAsSaved(target, progress).data;
     if (jpeg.isEmpty())
         return {};
     QImage image = decodeJpeg(jpeg, frame, {}, progress).image;

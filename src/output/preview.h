@@ -23,7 +23,7 @@ double previewCaptionLeft(double frameWidth);
 
 class WorkProgress;
 
-// The target as it will look saved: its JPEG encoding at kJpegQuality, which is what a save of
+// The target as it will look saved: encodeAsSaved() of it, which is what a save of
 // the unchanged picture writes, and that encoding decoded at the smallest DCT scale that still
 // covers the frame, never enlarged. Both empty if memory runs out.
 struct RenderedPreview

@@ -47,7 +47,7 @@ SeriesPhoto exportPhoto(const QString &source, const QString &folder, const Chan
     QImage &image = photo.image;
     for (int y = 0; y < image.height(); ++y)
         correctRow(reinterpret_cast<QRgb *>(image.scanLine(y)), image.width(), tables);
-    const EncodedJpeg jpeg = encodeJpeg(image, kJpegQuality);
+    const EncodedJpeg jpeg = encodeAsSaved(image);
     if (jpeg.status != JpegStatus::Ok) {
         result.outcome =
             jpeg.status == JpegStatus::OutOfMemory ? Outcome::OutOfMemory : Outcome::NotWritten;
