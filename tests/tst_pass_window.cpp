@@ -1,4 +1,5 @@
 #include "app/lifecycle.h"
+#include "photo/jpeg_codec.h"
 #include "window_fixture.h"
 
 #include <QFileInfo>
@@ -205,8 +206,7 @@ private slots:
                 f_.photo("SaveForm")->image().setPixel(x, y, qRgb(0, 0, 255));
         f_.button("SaveJPG")->setEnabled(true);
         f_.press("SaveJPG");
-        QVERIFY(readFile(saved) != preview);
-        QVERIFY(QImage(saved, "jpeg").pixelColor(4, 4).blue() > 200);
+        QCOMPARE(readFile(saved), encodeJpeg(f_.photo("SaveForm")->image(), 80).data);
     }
 };
 
