@@ -2,10 +2,15 @@
 
 #include <QFile>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 // Runs work in a forked child whose address space may grow by only `headroom` bytes; returns
 // its exit code. AddressSanitizer reserves more address space than any such cap allows.
@@ -25,6 +30,35 @@ inline int underMemoryLimit(qint64 headroom, const std::function<int()> &work)
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+// Holds every thread the process can still start, until destroyed: run under a memory limit,
+// nothing after it gets a thread. Threads that ended leave stacks to reuse, so a limit alone
+// does not do it.
+class ThreadsTaken
+{
+public:
+    ThreadsTaken()
+    {
+        try {
+            for (;;)
+                holders_.emplace_back([this] {
+                    while (!release_)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                });
+        } catch (const std::system_error &) {
+        }
+    }
+    ~ThreadsTaken()
+    {
+        release_ = true;
+        for (std::thread &holder : holders_)
+            holder.join();
+    }
+
+private:
+    std::atomic<bool> release_ = false;
+    std::vector<std::thread> holders_;
+};
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ORVANE_ADDRESS_SANITIZER 1

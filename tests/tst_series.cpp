@@ -1,5 +1,6 @@
 #include "app/series_flow.h"
 #include "correct/correction_pass.h"
+#include "memory_limit.h"
 #include "output/jpeg_writer.h"
 #include "output/metadata.h"
 #include "output/series_export.h"
@@ -149,6 +150,22 @@ private slots:
         QCOMPARE(f.desktop.messages.size(), 2);
         QCOMPARE(f.desktop.messages[1].text,
                  u"已取消。已保存 %1 张照片。"_s.arg(entries(path(u"window-cancel"_s)).size()));
+
+#ifndef ORVANE_ADDRESS_SANITIZER
+        // No thread to be had: each photo is told as not saved, and no dialog waits for ever.
+        f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s)};
+        f.desktop.folderAnswers << folder(u"no-thread"_s);
+        const int status = underMemoryLimit(qint64(2) << 20, [&] {
+            alarm(10);
+            const ThreadsTaken taken;
+            f.menu(f.photo("SaveForm"), {2, 2}, entry);
+            return f.desktop.messages.size() == 3 &&
+                           f.desktop.messages[2].lines == QStringList(u"skin.bmp：内存不足"_s)
+                       ? 0
+                       : 1;
+        });
+        QCOMPARE(status, 0);
+#endif
     }
 };
 

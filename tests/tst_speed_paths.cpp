@@ -1,5 +1,6 @@
 #include "app/background_work.h"
 #include "correct/correction_pass.h"
+#include "memory_limit.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "test_support.h"
@@ -142,6 +143,24 @@ private slots:
             },
             [](double) {});
         QVERIFY(sawTimer);
+    }
+
+    // Out of memory for a thread's stack, the work still runs, on the window's thread, rather
+    // than the window waiting for ever for a thread that never started.
+    void workRunsWhenNoThreadCanStart()
+    {
+#ifdef ORVANE_ADDRESS_SANITIZER
+        QSKIP("AddressSanitizer reserves more address space than any cap allows");
+#endif
+        const int status = underMemoryLimit(qint64(2) << 20, [] {
+            alarm(10);
+            const ThreadsTaken taken;
+            bool ran = false;
+            runWhilePainting(
+                1, [&](WorkProgress &) { ran = true; }, [](double) {});
+            return ran ? 0 : 1;
+        });
+        QCOMPARE(status, 0);
     }
 };
 

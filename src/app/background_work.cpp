@@ -37,6 +37,11 @@ void runWhilePainting(int stages, const std::function<void(WorkProgress &)> &wor
         showProgress(progress.fraction());
     });
     thread->start();
+    if (!thread->isRunning() && !thread->isFinished()) {
+        // No thread to be had (out of memory): the work runs here rather than never.
+        work(progress);
+        return;
+    }
     ticker.start();
     if (!thread->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);

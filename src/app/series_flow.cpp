@@ -90,6 +90,16 @@ void SeriesFlow::start()
     });
     connect(thread_, &QThread::finished, this, &SeriesFlow::finish);
     thread_->start();
+    if (!thread_->isRunning() && !thread_->isFinished()) {
+        // No thread to be had: told at once, rather than a dialog that never ends.
+        for (const QString &photo : photos) {
+            SeriesPhoto notSaved;
+            notSaved.source = photo;
+            notSaved.outcome = SeriesPhoto::Outcome::OutOfMemory;
+            results_.append(notSaved);
+        }
+        finish();
+    }
 }
 
 void SeriesFlow::showCount(int done)
