@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>
@@ -12,23 +16,60 @@
 #include <unistd.h>
 #include <vector>
 
-// Runs work in a forked child whose address space may grow by only `headroom` bytes; returns
-// its exit code. AddressSanitizer reserves more address space than any such cap allows.
-inline int underMemoryLimit(qint64 headroom, const std::function<int()> &work)
+namespace memory_limit_detail {
+
+inline bool capAddressSpace(qint64 headroom)
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
-        return -1;
+        return false;
     const qint64 used = statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE);
+    const rlimit limit{rlim_t(used + headroom), rlim_t(used + headroom)};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+} // namespace memory_limit_detail
+
+// Runs work in a forked child whose address space may grow by only `headroom` bytes; returns
+// its exit code. Only for work without an event loop, painting or Qt's threads: the child has
+// none of its parent's threads, so a lock or a thread pool of theirs would wait for ever.
+// AddressSanitizer reserves more address space than any such cap allows.
+inline int underMemoryLimit(qint64 headroom, const std::function<int()> &work)
+{
     const pid_t child = fork();
-    if (child == 0) {
-        const rlimit limit{rlim_t(used + headroom), rlim_t(used + headroom)};
-        setrlimit(RLIMIT_AS, &limit);
-        _exit(work());
-    }
+    if (child == 0)
+        _exit(memory_limit_detail::capAddressSpace(headroom) ? work() : -1);
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// For window code: the current test function runs again in a fresh process of this test, which
+// caps itself here and returns work(); the caller's checks on that result then decide the
+// child's exit status, which is what this returns to the first process (0: all passed).
+inline int inCappedRerun(qint64 headroom, const std::function<int()> &work)
+{
+    static const char *const kCapped = "ORVANE_TEST_MEMORY_CAPPED";
+    if (qEnvironmentVariableIsSet(kCapped))
+        return memory_limit_detail::capAddressSpace(headroom) ? work() : -1;
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        function += u':' + QString::fromUtf8(QTest::currentDataTag());
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kCapped), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {function});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
+    }
+    const QByteArray output = child.readAllStandardOutput();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        qWarning("%s", output.constData());
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 
 // Holds every thread the process can still start, until destroyed: run under a memory limit,

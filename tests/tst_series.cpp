@@ -155,7 +155,7 @@ private slots:
         // No thread to be had: each photo is told as not saved, and no dialog waits for ever.
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s)};
         f.desktop.folderAnswers << folder(u"no-thread"_s);
-        const int status = underMemoryLimit(qint64(2) << 20, [&] {
+        const int status = inCappedRerun(qint64(2) << 20, [&] {
             alarm(10);
             const ThreadsTaken taken;
             f.menu(f.photo("SaveForm"), {2, 2}, entry);

@@ -152,7 +152,7 @@ private slots:
 #ifdef ORVANE_ADDRESS_SANITIZER
         QSKIP("AddressSanitizer reserves more address space than any cap allows");
 #endif
-        const int status = underMemoryLimit(qint64(2) << 20, [] {
+        const int status = inCappedRerun(qint64(2) << 20, [] {
             alarm(10);
             const ThreadsTaken taken;
             bool ran = false;
