@@ -223,9 +223,10 @@ int main(int argc, char *argv[])
 
     if (argc == 3 && qstrcmp(argv[1], "--job") == 0)
         return runJob(QString::fromLocal8Bit(argv[2]));
-    if (argc == 5 && qstrcmp(argv[1], "--photo") == 0)
-        return writePhoto(QString::fromLocal8Bit(argv[4]), QSize(atoi(argv[2]), atoi(argv[3]))) ? 0
-                                                                                                : 1;
+    if (argc == 5 && qstrcmp(argv[1], "--photo") == 0) {
+        const QSize size(atoi(argv[2]), atoi(argv[3]));
+        return writePhoto(QString::fromLocal8Bit(argv[4]), size) ? 0 : 1;
+    }
     if (argc == 4 && qstrcmp(argv[1], "--large") == 0)
         return largeJob(QSize(atoi(argv[2]), atoi(argv[3])));
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;

@@ -49,7 +49,7 @@ inline int underMemoryLimit(qint64 headroom, const std::function<int()> &work)
 // child's exit status, which is what this returns to the first process (0: all passed).
 inline int inCappedRerun(qint64 headroom, const std::function<int()> &work)
 {
-    static const char *const kCapped = "ORVANE_TEST_MEMORY_CAPPED";
+    constexpr const char *kCapped = "ORVANE_TEST_MEMORY_CAPPED";
     if (qEnvironmentVariableIsSet(kCapped))
         return memory_limit_detail::capAddressSpace(headroom) ? work() : -1;
     QString function = QString::fromLatin1(QTest::currentTestFunction());

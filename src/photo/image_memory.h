@@ -2,7 +2,6 @@
 
 // The limits on photos, and opaque RGB32 pixels for them.
 
-#include <QByteArray>
 #include <QImage>
 #include <QSize>
 
