@@ -3,11 +3,17 @@
 #include "photo/photo_loader.h"
 #include "test_support.h"
 
+#include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <future>
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -82,6 +88,63 @@ private slots:
         QCOMPARE(first.exitCode(), 0);
         QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
         QVERIFY(!sendToRunningInstance(socket, files[0]));
+    }
+
+    // A path arrives byte for byte, a newline in it too, not as the neighbour the newline would
+    // cut it to. What is not a whole message of ours, or nothing at all, gets its connection
+    // closed: idle clients never pile up, and a start meanwhile is still served.
+    void handOverIsWholeAndIdleClientsAreDropped()
+    {
+        QTemporaryDir runtime, photos;
+        const QString socketPath = runtime.filePath(u"s"_s);
+        InstanceServer server;
+        QVERIFY(server.listen(socketPath));
+        QSignalSpy received(&server, &InstanceServer::fileReceived);
+        // The server answers only while the test's event loop runs, so the client waits elsewhere.
+        const auto handOver = [&](const QString &file) {
+            return std::async(std::launch::async, [&socketPath, file] {
+                return sendToRunningInstance(socketPath, file);
+            });
+        };
+        const auto done = [](std::future<bool> &sent) {
+            return sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        };
+
+        const QString named = photos.filePath(u"photo\n.jpg"_s);
+        QVERIFY(!writeFile(named, "x").isEmpty() &&
+                !writeFile(photos.filePath(u"photo"_s), "y").isEmpty());
+        std::future<bool> sent = handOver(named);
+        QTRY_VERIFY(done(sent));
+        QVERIFY(sent.get());
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.takeFirst().at(0).toString(), named);
+
+        std::vector<std::unique_ptr<QLocalSocket>> clients;
+        const auto connectClient = [&](const QByteArray &bytes) {
+            clients.push_back(std::make_unique<QLocalSocket>());
+            clients.back()->connectToServer(socketPath);
+            QVERIFY(clients.back()->waitForConnected(5000));
+            clients.back()->write(bytes);
+        };
+        const auto open = [&] {
+            return std::count_if(clients.begin(), clients.end(), [](const auto &c) {
+                return c->state() == QLocalSocket::ConnectedState;
+            });
+        };
+        connectClient(QByteArray::fromHex("00000004") + "/a\nb" + "trailing");
+        connectClient(QByteArray::fromHex("ffffffff"));
+        connectClient(QByteArray::fromHex("00000003") + "a/b"); // not absolute
+        QTRY_COMPARE(open(), 0);
+        for (int i = 0; i < 20; ++i)
+            connectClient({});
+        // Well before any of them could have timed out.
+        QTRY_VERIFY_WITH_TIMEOUT(open() <= InstanceServer::kMaxConnections,
+                                 InstanceServer::kIdleMs / 2);
+        sent = handOver(photos.filePath(u"photo"_s));
+        QTRY_VERIFY(done(sent));
+        QVERIFY(sent.get());
+        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, InstanceServer::kIdleMs + 3000);
+        QCOMPARE(received.size(), 1);
     }
 
     // Without a display: --apply's status tells whether every photo was saved.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
@@ -17,6 +19,12 @@ public:
     // is removed first.
     bool listen(const QString &socketPath);
 
+    // A connection is closed when it has sent no whole message this long after it opened, and
+    // the oldest when a newer one would make more than kMaxConnections: idle clients cannot use
+    // up the window's descriptors or keep a second start waiting.
+    static constexpr int kIdleMs = 2000;
+    static constexpr int kMaxConnections = 16;
+
 signals:
     void fileReceived(const QString &path);
 
@@ -24,6 +32,7 @@ private:
     void accept();
 
     QLocalServer server_;
+    QList<QLocalSocket *> open_;
 };
 
 // Hands file (made absolute) to the instance listening at socketPath; true once it has
