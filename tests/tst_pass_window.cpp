@@ -195,7 +195,7 @@ private slots:
     {
         f_.prepare({40, 30});
         f_.press("校正");
-        const QString saved = f_.files->filePath(u"target.bmp"_s);
+        const QString saved = f_.files->filePath(u"target.jpg"_s);
         const QByteArray preview = readFile(Lifecycle::temporaryPreviewPath());
         QVERIFY(!preview.isEmpty());
         f_.press("SaveJPG");
@@ -205,8 +205,9 @@ private slots:
             for (int x = 0; x < 16; ++x)
                 f_.photo("SaveForm")->image().setPixel(x, y, qRgb(0, 0, 255));
         f_.button("SaveJPG")->setEnabled(true);
-        f_.press("SaveJPG");
+        f_.press("SaveJPG"); // over the JPEG the first save made, not beside it again
         QCOMPARE(readFile(saved), encodeJpeg(f_.photo("SaveForm")->image(), 80).data);
+        QCOMPARE(entries(f_.files->path()), QStringList({u"target.bmp"_s, u"target.jpg"_s}));
     }
 };
 

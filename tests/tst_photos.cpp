@@ -146,9 +146,9 @@ private slots:
             return;
         }
         QVERIFY(importChangesNothing());
-        // The remembered target is still the good file: a save goes there.
+        // The remembered target is still the good file: a save goes beside it.
         f_.press("SaveJPG");
-        QVERIFY(readFile(good).startsWith("\xff\xd8"));
+        QVERIFY(readFile(f_.files->filePath(u"good.jpg"_s)).startsWith("\xff\xd8"));
     }
 
     void dragMovesByPointerTravelThenClicks()
@@ -231,19 +231,25 @@ private slots:
         QVERIFY(!toggle->isChecked());
     }
 
-    // The file gets exactly the bytes the preview showed, a JPEG at quality 80 whatever its name.
+    // The file gets exactly the bytes the preview showed, a JPEG at quality 80. A JPEG is saved
+    // over whatever its name; any other photo keeps its file, and its JPEG goes beside it under
+    // the first free name, which is the photo's file from then on.
     void saveThenReloadShowsSavedJpeg()
     {
         const QImage original = gradient({64, 48});
-        const QString path = f_.writePhoto(u"keep-name.bmp"_s, original);
-        f_.importVia("导入客体", path);
+        const QString bitmap = f_.writePhoto(u"keep.bmp"_s, original);
+        const QByteArray bitmapBytes = readFile(bitmap);
+        const QString taken = writeFile(f_.files->filePath(u"keep.jpg"_s), "someone's photo");
+        f_.importVia("导入客体", bitmap);
         f_.press("SaveJPG");
-        QVERIFY(f_.desktop.messages.isEmpty());
+        QCOMPARE(f_.messageTexts(), QStringList(u"提示|照片已保存为 keep-1.jpg"_s));
         QCOMPARE(f_.enabledStates(), u"1011"_s);
+        const QString path = f_.files->filePath(u"keep-1.jpg"_s);
         const QByteArray saved = readFile(path);
         QCOMPARE(saved, encodeJpeg(original, 80).data);
         QCOMPARE(saved, readFile(Lifecycle::temporaryPreviewPath()));
-        QCOMPARE(QDir(f_.files->path()).entryList(QDir::Files), QStringList(u"keep-name.bmp"_s));
+        QCOMPARE(readFile(bitmap), bitmapBytes);
+        QCOMPARE(readFile(taken), "someone's photo"_ba);
 
         PhotoBox *target = f_.photo("SaveForm");
         target->move(33, 44);
@@ -252,6 +258,17 @@ private slots:
         QVERIFY(target->image() != original);
         QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
         QCOMPARE(f_.enabledStates(), u"1111"_s);
+
+        // Now a JPEG, by its bytes: saved over, under a name that never said so.
+        const QString misnamed = f_.files->filePath(u"misnamed.png"_s);
+        QVERIFY(QFile::rename(path, misnamed));
+        f_.importVia("导入客体", misnamed);
+        target->image().fill(Qt::darkGreen);
+        f_.press("SaveJPG");
+        QCOMPARE(f_.messageTexts().size(), 1);
+        QCOMPARE(readFile(misnamed), encodeJpeg(target->image(), 80).data);
+        QCOMPARE(entries(f_.files->path()),
+                 QStringList({u"keep.bmp"_s, u"keep.jpg"_s, u"misnamed.png"_s}));
     }
 
     // A camera's sideways photo: saved upright, with orientation 1 and its maker kept.

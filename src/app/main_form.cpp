@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -355,7 +356,16 @@ void MainForm::saveTarget()
         if (!lost.contains(metadataPartName(loss.part)))
             lost << metadataPartName(loss.part);
     }
-    if (!lost.isEmpty())
+    // A photo that was no JPEG got a new file: from now on that is the photo's file.
+    const bool beside = saved.path != targetPath_;
+    if (beside)
+        targetPath_ = saved.path;
+    const QString where = u"照片已保存为 %1"_s.arg(QFileInfo(saved.path).fileName());
+    if (beside && !lost.isEmpty())
+        notify(u"%1，但其中的%2未能保留。"_s.arg(where, lost.join(u"、"_s)));
+    else if (beside)
+        notify(where);
+    else if (!lost.isEmpty())
         notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
 }
 

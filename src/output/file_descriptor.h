@@ -6,7 +6,11 @@
 #include <QByteArray>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
 
 class FileDescriptor
 {
@@ -16,6 +20,9 @@ public:
     {}
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(FileDescriptor &&other) noexcept
+        : fd_(std::exchange(other.fd_, -1))
+    {}
     ~FileDescriptor()
     {
         if (fd_ >= 0)
@@ -27,6 +34,17 @@ public:
 private:
     int fd_;
 };
+
+// Opens path for reading without blocking (a FIFO would wait for a writer); invalid unless what
+// was opened is a regular file, so the caller judges that file, not what the name names later.
+inline FileDescriptor openRegularFile(const QByteArray &path)
+{
+    FileDescriptor file(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status;
+    if (file && (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)))
+        return FileDescriptor(-1);
+    return file;
+}
 
 // Writes all of data, through interruptions and short writes; false with errno set otherwise.
 inline bool writeAll(int fd, const QByteArray &data)

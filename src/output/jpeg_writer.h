@@ -30,10 +30,15 @@ struct SavedPhoto
 {
     SaveStatus status = SaveStatus::Failed;
     QList<MetadataLoss> leftOut;
+    QString path; // the file written: the photo's own, or a new one beside it
 };
 
-// encodeAsSaved() written as by saveJpeg(), with the metadata the photo's file carried put
-// back in. Metadata never blocks the save: what cannot be kept is left out and listed.
+// encodeAsSaved() written over the photo's file as by saveJpeg() when that file holds a JPEG
+// (by its bytes, whatever its name), with the metadata the file carried put back in. Any other
+// file is never replaced by JPEG bytes, which would lose its frames, entries or transparency
+// under a name that no longer tells what it holds: the JPEG goes beside it as NAME.jpg, or
+// NAME-1.jpg, … when that is taken, replacing nothing. Metadata never blocks the save: what
+// cannot be kept is left out and listed.
 SavedPhoto savePhotoJpeg(const QImage &image, const QString &path, const PhotoMetadata &metadata,
                          WorkProgress *progress = nullptr);
 
