@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# The strictest umask a builder may have: what is installed and packaged must not depend on it.
+umask 077
 id=io.github.orvane.Orvane
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -28,6 +30,8 @@ done
 [ -x "$stage/usr/bin/orvane" ] || { echo "not executable: usr/bin/orvane" >&2; exit 1; }
 desktop-file-validate "$stage/usr/share/applications/$id.desktop"
 
+# A staging folder left by an earlier run would keep its modes.
+rm -rf "$build/_CPack_Packages"
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/orvane_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -36,4 +40,9 @@ for needed in libqt6widgets6 libjpeg62-turbo fonts-wqy-zenhei qt6-translations-l
 done
 contents=$(dpkg-deb -c "$deb")
 [[ $contents == *" ./usr/bin/orvane"* ]] || { echo "$deb lacks the program" >&2; exit 1; }
+# Whatever the builder's umask: folders 0755, files 0644, the program 0755, all root's.
+odd=$(dpkg-deb -c "$deb" | awk '$2 != "root/root" ||
+    ($1 ~ /^d/ && $1 != "drwxr-xr-x") ||
+    ($1 ~ /^-/ && $1 != "-rw-r--r--" && !($1 == "-rwxr-xr-x" && $6 == "./usr/bin/orvane"))')
+[ -z "$odd" ] || { echo "$deb has entries with unexpected owners or modes:" >&2; echo "$odd" >&2; exit 1; }
 echo "package checks passed: $deb"
