@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <future>
 #include <memory>
@@ -88,6 +89,41 @@ private slots:
         QCOMPARE(first.exitCode(), 0);
         QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
         QVERIFY(!sendToRunningInstance(socket, files[0]));
+    }
+
+    // Starts at the same moment, as a file manager makes for five selected photos: one window
+    // stays, and every other start hands its photo to it and ends without a word.
+    void startsAtOnceLeaveOneWindow()
+    {
+        QTemporaryDir runtime, photos;
+        QList<QByteArray> previews;
+        std::array<QProcess, 5> starts;
+        for (int i = 0; i < int(starts.size()); ++i) {
+            const QString file = photos.filePath(u"%1.bmp"_s.arg(i));
+            QVERIFY(filled({20 + i, 10}, QColor(40 * i, 90, 200 - 30 * i)).save(file));
+            previews << encodeJpeg(loadPhoto(file).image, 80).data;
+        }
+        for (int i = 0; i < int(starts.size()); ++i)
+            start(starts[i], {photos.filePath(u"%1.bmp"_s.arg(i))}, runtime.path());
+        const auto running = [&] {
+            return std::count_if(starts.begin(), starts.end(), [](const QProcess &p) {
+                return p.state() != QProcess::NotRunning;
+            });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 30000);
+        QProcess *window = nullptr;
+        for (QProcess &p : starts) {
+            if (p.state() != QProcess::NotRunning) {
+                window = &p;
+                continue;
+            }
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(p.readAllStandardError(), QByteArray());
+        }
+        const QString preview = runtime.filePath(u"Orvane/temp.jpg"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(previews.contains(readFile(preview)), 20000);
+        QCOMPARE(::kill(pid_t(window->processId()), SIGTERM), 0);
+        QVERIFY(window->waitForFinished(20000));
     }
 
     // A path arrives byte for byte, a newline in it too, not as the neighbour the newline would

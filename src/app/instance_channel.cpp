@@ -1,8 +1,10 @@
 #include "app/instance_channel.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 #include <QtEndian>
 
@@ -14,6 +16,8 @@ namespace {
 constexpr quint32 kMaxPath = 64 * 1024;
 constexpr int kHeader = 4;
 constexpr int kWaitMs = 5000;
+constexpr int kListenWaitMs = 3000;
+constexpr int kRetryMs = 25;
 const QByteArray kTaken = QByteArrayLiteral("ok\n");
 
 // The path of a complete message; nothing while more is to come; malformed sets bad.
@@ -91,10 +95,17 @@ bool sendToRunningInstance(const QString &socketPath, const QString &file)
     const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
     if (path.isEmpty() || quint32(path.size()) > kMaxPath)
         return false;
+    // The running instance may have taken the lock a moment ago and not be listening yet.
     QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(kWaitMs))
-        return false;
+    const QDeadlineTimer listening(kListenWaitMs);
+    for (;;) {
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(kWaitMs))
+            break;
+        if (listening.hasExpired())
+            return false;
+        QThread::msleep(kRetryMs);
+    }
     char header[kHeader];
     qToBigEndian(quint32(path.size()), header);
     socket.write(header, kHeader);

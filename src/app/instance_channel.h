@@ -35,6 +35,6 @@ private:
     QList<QLocalSocket *> open_;
 };
 
-// Hands file (made absolute) to the instance listening at socketPath; true once it has
-// taken it.
+// Hands file (made absolute) to the instance listening at socketPath, waiting up to 3 s for it
+// to listen; true once it has taken it. Blocks: for a start that has no window.
 bool sendToRunningInstance(const QString &socketPath, const QString &file);

@@ -37,14 +37,16 @@ int main(int argc, char *argv[])
     };
     if (!Lifecycle::claimSingleInstance(lock, desktop, handOver))
         return 0;
+    // Listening before the window is built keeps a start at the same moment from waiting long:
+    // what it hands over waits in the socket until the window takes it.
+    InstanceServer server;
+    if (!socket.isEmpty())
+        server.listen(socket);
 
     MainForm form(desktop);
     QObject::connect(&form, &MainForm::exitRequested, &app, [] { QCoreApplication::exit(0); });
     // Closing the window stops the pass and removes the preview file, as 退出 does.
     QObject::connect(&termination, &TerminationSignals::received, &form, &QWidget::close);
-    InstanceServer server;
-    if (!socket.isEmpty())
-        server.listen(socket);
     QObject::connect(&server, &InstanceServer::fileReceived, &form, [&form](const QString &path) {
         form.openTarget(path);
         form.raise();
