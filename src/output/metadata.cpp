@@ -226,27 +226,35 @@ public:
         , size_(size)
     {}
 
-    // Up to count bytes from offset: fewer at the end of the file or on a read error.
-    QByteArray at(qint64 offset, qint64 count)
+    // Up to count bytes from offset: fewer at the end of the file or on a read error. Valid
+    // until the next call; count is at most a block.
+    QByteArrayView peek(qint64 offset, qint64 count)
     {
         if (offset < 0 || offset >= size_ || count <= 0)
             return {};
-        count = std::min(count, size_ - offset);
+        count = std::min({count, kBlock, size_ - offset});
         if (offset < blockStart_ || offset + count > blockStart_ + block_.size()) {
-            if (count > kBlock)
-                return readAt(offset, count);
             block_ = readAt(offset, kBlock);
             blockStart_ = offset;
         }
-        return block_.mid(offset - blockStart_, count);
+        return QByteArrayView(block_)
+            .sliced(offset - blockStart_)
+            .first(std::min<qsizetype>(count, block_.size() - (offset - blockStart_)));
+    }
+
+    QByteArray read(qint64 offset, qint64 count)
+    {
+        return count <= kBlock ? peek(offset, count).toByteArray() : readAt(offset, count);
     }
 
 private:
-    static constexpr qint64 kBlock = 64 * 1024;
+    // A page: the headers of small chunks come many at once, and a large chunk skipped
+    // costs no more than its header.
+    static constexpr qint64 kBlock = 4096;
 
     QByteArray readAt(qint64 offset, qint64 count) const
     {
-        count = std::min(count, size_ - offset);
+        count = std::max<qint64>(0, std::min(count, size_ - offset));
         QByteArray bytes(qsizetype(count), Qt::Uninitialized);
         qint64 done = 0;
         while (done < count) {
@@ -281,7 +289,7 @@ QString tooLarge(qint64 size, qint64 limit)
     return u"%1 bytes, more than the %2 kept"_s.arg(size).arg(limit);
 }
 
-quint32 bigEndian(const QByteArray &bytes, qsizetype at, int count)
+quint32 bigEndian(QByteArrayView bytes, qsizetype at, int count)
 {
     quint32 value = 0;
     for (int i = 0; i < count; ++i)
@@ -290,7 +298,7 @@ quint32 bigEndian(const QByteArray &bytes, qsizetype at, int count)
 }
 
 // The part a JPEG segment holds, or All for one Exiv2 need not see.
-MetadataPart jpegSegmentPart(uchar marker, const QByteArray &body)
+MetadataPart jpegSegmentPart(uchar marker, QByteArrayView body)
 {
     if (marker == 0xE1 && body.startsWith("Exif\0\0"_ba))
         return MetadataPart::Exif;
@@ -315,11 +323,11 @@ Selection selectJpeg(FileBytes &file)
             selection.losses.append({MetadataPart::All, u"too many JPEG segments"_s});
             break;
         }
-        const QByteArray head = file.at(offset, 4 + 29); // marker, length, the longest name
+        const QByteArrayView head = file.peek(offset, 4 + 29); // marker, length, the longest name
         if (head.size() < 2)
             break; // the file ends before the picture: keep what came before
         const uchar marker = uchar(head.at(1));
-        if (uchar(head.at(0)) != 0xFF || (head.size() < 4 && marker != 0xFF)) {
+        if (uchar(head.at(0)) != 0xFF) {
             selection.losses.append({MetadataPart::All, u"the JPEG segments are damaged"_s});
             break;
         }
@@ -333,18 +341,20 @@ Selection selectJpeg(FileBytes &file)
             offset += 2;
             continue;
         }
+        if (head.size() < 4)
+            break;
         const qint64 length = bigEndian(head, 2, 2);
         if (length < 2) {
             selection.losses.append({MetadataPart::All, u"the JPEG segments are damaged"_s});
             break;
         }
         const qint64 end = offset + 2 + length;
-        const MetadataPart part = jpegSegmentPart(marker, head.mid(4));
+        const MetadataPart part = jpegSegmentPart(marker, head.sliced(4));
         if (part == MetadataPart::All) {
             offset = end;
             continue;
         }
-        const QByteArray segment = file.at(offset, end - offset);
+        const QByteArray segment = file.read(offset, end - offset);
         if (segment.size() != end - offset) {
             selection.losses.append({part, u"the file ends inside its segment"_s});
             break;
@@ -373,7 +383,7 @@ Selection selectJpeg(FileBytes &file)
 }
 
 // The part a PNG text chunk holds, or All; Exiv2 compares the start of the keyword.
-MetadataPart pngTextPart(const QByteArray &keyword)
+MetadataPart pngTextPart(QByteArrayView keyword)
 {
     if (keyword.startsWith("XML:com.adobe.xmp") || keyword.startsWith("Raw profile type xmp"))
         return MetadataPart::Xmp;
@@ -395,11 +405,11 @@ Selection selectPng(FileBytes &file)
     int profiles = 0;
     qint64 offset = 8;
     while (true) {
-        const QByteArray head = file.at(offset, 8 + 80); // length, type, a keyword
+        const QByteArrayView head = file.peek(offset, 8 + 80); // length, type, a keyword
         if (head.size() < 8)
             break;
         const qint64 length = bigEndian(head, 0, 4);
-        const QByteArray type = head.mid(4, 4);
+        const QByteArrayView type = head.sliced(4, 4);
         if (type == "IEND")
             break;
         if (length > 0x7FFFFFFF) {
@@ -414,12 +424,12 @@ Selection selectPng(FileBytes &file)
             limit = kMaxIccProfile;
             ++profiles;
         } else if (type == "tEXt" || type == "zTXt" || type == "iTXt") {
-            part = pngTextPart(head.mid(8).split('\0').first());
+            part = pngTextPart(head.sliced(8));
         }
         const bool wanted =
             part != MetadataPart::All ? !decided[int(part)] : type == "IHDR" && header.isEmpty();
         if (wanted) {
-            const QByteArray chunk = file.at(offset, end - offset);
+            const QByteArray chunk = file.read(offset, end - offset);
             if (chunk.size() != end - offset) {
                 if (part != MetadataPart::All)
                     selection.losses.append({part, u"the file ends inside its chunk"_s});
@@ -456,7 +466,7 @@ Selection selectPng(FileBytes &file)
 // for formats whose parsers it cannot bound.
 Selection selectMetadata(FileBytes &file)
 {
-    const QByteArray signature = file.at(0, 8);
+    const QByteArray signature = file.read(0, 8);
     if (signature.startsWith("\xFF\xD8\xFF"))
         return selectJpeg(file);
     if (signature == "\x89PNG\r\n\x1A\n")
