@@ -448,8 +448,6 @@ Selection selectPng(FileBytes &file)
         offset = end;
     }
     if (profiles > 1) {
-        selection.losses.removeIf(
-            [](const MetadataLoss &loss) { return loss.part == MetadataPart::IccProfile; });
         selection.losses.append(
             {MetadataPart::IccProfile, u"%1 colour profiles instead of one"_s.arg(profiles)});
         kept[int(MetadataPart::IccProfile)].clear();
