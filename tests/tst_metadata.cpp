@@ -8,6 +8,9 @@
 #include <QImageReader>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -34,6 +37,84 @@ QImage shownPixels(const QByteArray &jpeg)
 template <typename Data> QString tag(Data &data, const char *key)
 {
     return QString::fromStdString(data[key].toString());
+}
+
+QByteArray bigEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char(value >> (8 * i));
+    return out;
+}
+
+QByteArray jpegSegment(uchar marker, const QByteArray &body)
+{
+    return "\xFF"_ba + char(marker) + bigEndian(quint32(body.size() + 2), 2) + body;
+}
+
+// The segments put right after the start of the JPEG.
+QByteArray withSegments(const QByteArray &jpeg, const QByteArray &segments)
+{
+    return jpeg.left(2) + segments + jpeg.mid(2);
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : type + data) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+    }
+    return bigEndian(quint32(data.size()), 4) + type + data + bigEndian(~crc, 4);
+}
+
+// A small PNG with the chunks put after its header.
+QByteArray pngWith(const QByteArray &chunks)
+{
+    const QByteArray png = encoded(gradient({8, 8}), "png");
+    return png.left(8 + 25) + chunks + png.mid(8 + 25);
+}
+
+QByteArray xmpPacket(const QByteArray &ns, const QByteArray &value)
+{
+    return R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?><x:xmpmeta xmlns:x="adobe:ns:meta/">)"
+           R"(<rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+           R"(<rdf:Description rdf:about="" xmlns:p=")"_ba +
+           ns + R"("><p:note>)" + value +
+           R"(</p:note></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end="w"?>)";
+}
+
+QByteArray jpegXmp(const QByteArray &packet)
+{
+    return jpegSegment(0xE1, "http://ns.adobe.com/xap/1.0/\0"_ba + packet);
+}
+
+QByteArray pngXmp(const QByteArray &packet)
+{
+    return pngChunk("iTXt", "XML:com.adobe.xmp\0\0\0\0\0"_ba + packet);
+}
+
+QByteArray pngProfile(const QByteArray &profile)
+{
+    return pngChunk("iCCP", "icc\0\0"_ba + qCompress(profile).mid(4)); // zlib without Qt's size
+}
+
+// A profile in as many APP2 segments as it needs.
+QByteArray jpegProfile(const QByteArray &profile)
+{
+    const qsizetype step = 65519;
+    const int count = int((profile.size() + step - 1) / step);
+    QByteArray segments;
+    for (int i = 0; i < count; ++i)
+        segments += jpegSegment(0xE2, "ICC_PROFILE\0"_ba + char(i + 1) + char(count) +
+                                          profile.mid(i * step, step));
+    return segments;
+}
+
+QByteArray withColourSpace(QByteArray profile, const char *space)
+{
+    return profile.replace(16, 4, space);
 }
 
 } // namespace
@@ -98,21 +179,27 @@ private slots:
     }
 
     // Whatever cannot be read or written is left out and named; the rest is kept.
+    // A grey or CMYK profile in a colour JPEG makes viewers reject the picture.
     void damagedMetadataNeverBlocksTheSave_data()
     {
         QTest::addColumn<MetadataPart>("lost");
-        QTest::newRow("exif") << MetadataPart::Exif;
-        QTest::newRow("xmp") << MetadataPart::Xmp;
-        QTest::newRow("iptc") << MetadataPart::Iptc;
-        QTest::newRow("icc") << MetadataPart::IccProfile;
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray damaged = QByteArray("<x:xmpmeta damaged").repeated(4);
+        QTest::newRow("exif") << MetadataPart::Exif << damaged;
+        QTest::newRow("xmp") << MetadataPart::Xmp << damaged;
+        QTest::newRow("iptc") << MetadataPart::Iptc << damaged;
+        QTest::newRow("icc") << MetadataPart::IccProfile << damaged;
+        QTest::newRow("grey icc") << MetadataPart::IccProfile << withColourSpace(icc_, "GRAY");
+        QTest::newRow("cmyk icc") << MetadataPart::IccProfile << withColourSpace(icc_, "CMYK");
     }
 
     void damagedMetadataNeverBlocksTheSave()
     {
         QFETCH(MetadataPart, lost);
+        QFETCH(QByteArray, bytes);
         PhotoMetadata damaged = camera_;
         QByteArray *parts[] = {&damaged.exif, &damaged.xmp, &damaged.iptc, &damaged.iccProfile};
-        *parts[int(lost)] = QByteArray("<x:xmpmeta damaged").repeated(4);
+        *parts[int(lost)] = bytes;
         const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
         const MetadataResult saved = withMetadata(plain, damaged, {48, 64});
 
@@ -141,6 +228,97 @@ private slots:
         const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
         QCOMPARE(saved.jpeg, plain);
         QCOMPARE(saved.leftOut, metadata.unreadable);
+    }
+
+    // Exiv2 takes any file with "ftyp" at byte 4 for a container and loops over its boxes;
+    // only JPEG and PNG, known by their own signatures, are given to it.
+    void otherFormatsCarryNoMetadata_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("ppm claiming a box") << "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x');
+        QTest::newRow("tiff") << encoded(gradient({8, 8}), "tiff");
+    }
+
+    void otherFormatsCarryNoMetadata()
+    {
+        QFETCH(QByteArray, file);
+        const PhotoMetadata metadata =
+            readMetadata(writeFile(dir_.filePath(u"portrait.jpg"_s), file));
+        QVERIFY(metadata.isEmpty());
+        QVERIFY(metadata.unreadable.isEmpty());
+    }
+
+    // A part too large for its cost is left out and named before Exiv2 reads it; the rest
+    // of the file's metadata is kept.
+    void oversizedPartsAreLeftOut_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<MetadataPart>("lost");
+        QTest::addColumn<MetadataPart>("kept");
+        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
+        const QByteArray exif = jpegSegment(0xE1, "Exif\0\0"_ba + camera_.exif);
+        const QByteArray xmp = xmpPacket("http://ns.example.org/a/", "kept");
+        QTest::newRow("jpeg profile of 5 MiB")
+            << withSegments(plain, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p')))
+            << MetadataPart::IccProfile << MetadataPart::Exif;
+        QTest::newRow("jpeg photoshop blocks of 1.1 MiB")
+            << withSegments(plain,
+                            exif + jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'))
+                                       .repeated(20))
+            << MetadataPart::Iptc << MetadataPart::Exif;
+        QTest::newRow("png with two profiles")
+            << pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_))
+            << MetadataPart::IccProfile << MetadataPart::Xmp;
+        QTest::newRow("png profile of 5 MiB")
+            << pngWith(pngProfile(icc_ + QByteArray(5 << 20, 'p')) + pngXmp(xmp))
+            << MetadataPart::IccProfile << MetadataPart::Xmp;
+        QTest::newRow("png xmp over one jpeg segment")
+            << pngWith(pngProfile(icc_) +
+                       pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x'))))
+            << MetadataPart::Xmp << MetadataPart::IccProfile;
+    }
+
+    void oversizedPartsAreLeftOut()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(MetadataPart, lost);
+        QFETCH(MetadataPart, kept);
+        const PhotoMetadata metadata = readMetadata(writeFile(dir_.filePath(u"large"_s), file));
+        QCOMPARE(metadata.unreadable.size(), 1);
+        QCOMPARE(metadata.unreadable.first().part, lost);
+        QVERIFY(!metadata.unreadable.first().reason.isEmpty());
+        const QByteArray parts[] = {metadata.exif, metadata.xmp, metadata.iptc,
+                                    metadata.iccProfile};
+        QVERIFY(parts[int(lost)].isEmpty());
+        QVERIFY(!parts[int(kept)].isEmpty());
+        if (kept == MetadataPart::IccProfile)
+            QCOMPARE(metadata.iccProfile, icc_);
+    }
+
+    // Two photos bind one prefix to different namespaces, read and saved on two threads at
+    // once; Exiv2's registry of namespaces is shared by the whole process.
+    void threadsKeepTheirOwnNamespaces()
+    {
+        const QByteArray plain = encodeJpeg(gradient({8, 8}), 80).data;
+        const QByteArray namespaces[] = {"http://ns.example.org/a/", "http://ns.example.org/b/"};
+        QString paths[2];
+        for (int i = 0; i < 2; ++i)
+            paths[i] = writeFile(dir_.filePath(u"ns%1.jpg"_s.arg(i)),
+                                 withSegments(plain, jpegXmp(xmpPacket(namespaces[i], "v"))));
+        std::atomic<int> wrong = 0;
+        const auto work = [&](int i) {
+            for (int n = 0; n < 1000; ++n) {
+                const PhotoMetadata read = readMetadata(paths[i]);
+                const QByteArray saved = withMetadata(plain, read, {8, 8}).jpeg;
+                if (!read.xmp.contains(namespaces[i]) || !saved.contains(namespaces[i]) ||
+                    saved.contains(namespaces[1 - i]))
+                    ++wrong;
+            }
+        };
+        std::thread other(work, 1);
+        work(0);
+        other.join();
+        QCOMPARE(wrong.load(), 0);
     }
 };
 

@@ -7,9 +7,10 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
@@ -22,6 +23,30 @@ namespace {
 constexpr MetadataPart kParts[] = {MetadataPart::Exif, MetadataPart::Xmp, MetadataPart::Iptc,
                                    MetadataPart::IccProfile};
 
+// Larger parts are left out before Exiv2 sees them: it copies a profile split over many
+// segments once for each, and a packet larger than one JPEG segment could not be saved.
+constexpr qsizetype kMaxIccProfile = 4 * 1024 * 1024;
+constexpr qsizetype kMaxXmpPacket = 65502;
+constexpr qsizetype kMaxIptcBlocks = 1024 * 1024;
+// A PNG text chunk holding metadata: hex-encoded Exif fills about twice its size.
+constexpr qsizetype kMaxTextChunk = 1024 * 1024;
+// Segments before the picture; a real photo has a few dozen.
+constexpr int kMaxJpegSegments = 10000;
+
+// Exiv2 keeps process-wide state, its XMP namespace registry among it, that two threads
+// must not touch at once; every call into it holds this lock.
+std::mutex exiv2Mutex;
+// The XMP toolkit takes a lock of its own for its registry.
+std::mutex xmpToolkitMutex;
+
+void lockXmpToolkit(void *mutex, bool lock)
+{
+    if (lock)
+        static_cast<std::mutex *>(mutex)->lock();
+    else
+        static_cast<std::mutex *>(mutex)->unlock();
+}
+
 // Exiv2 prints its warnings on stderr, and its XMP toolkit must be set up before two threads
 // may use it; we report through values instead.
 void prepareLibrary()
@@ -29,7 +54,7 @@ void prepareLibrary()
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
+        Exiv2::XmpParser::initialize(lockXmpToolkit, &xmpToolkitMutex);
     });
 }
 
@@ -135,10 +160,24 @@ void putIccProfile(Exiv2::Image &image, const QByteArray &profile)
     image.setIccProfile(buffer, true);
 }
 
+// Why a colour profile cannot describe our RGB pictures, or empty if it can: a viewer that
+// honours a grey or CMYK profile in a colour JPEG rejects the picture.
+QString profileUnfitForRgb(const QByteArray &profile)
+{
+    if (profile.size() < 20)
+        return u"the colour profile is too short"_s;
+    const QByteArray space = profile.mid(16, 4);
+    if (space == "RGB ")
+        return {};
+    return u"the colour profile is for %1 data, not RGB"_s.arg(
+        QString::fromLatin1(space).trimmed());
+}
+
 // The JPEG with the given parts of metadata written in; throws what Exiv2 throws.
 QByteArray write(const QByteArray &jpeg, const PhotoMetadata &metadata,
                  const QList<MetadataPart> &parts, QSize saved)
 {
+    const std::lock_guard lock(exiv2Mutex);
     // Opening bytes reads them in place; Exiv2 copies only when it writes.
     auto image = Exiv2::ImageFactory::open(bytesOf(jpeg), long(jpeg.size()));
     if (image.get() == nullptr || image->mimeType() != "image/jpeg")
@@ -177,15 +216,268 @@ QByteArray write(const QByteArray &jpeg, const PhotoMetadata &metadata,
     return written;
 }
 
+// Reads a file through its descriptor a block at a time, so that walking many small
+// segments costs few system calls.
+class FileBytes
+{
+public:
+    FileBytes(int fd, qint64 size)
+        : fd_(fd)
+        , size_(size)
+    {}
+
+    // Up to count bytes from offset: fewer at the end of the file or on a read error. Valid
+    // until the next call; count is at most a block.
+    QByteArrayView peek(qint64 offset, qint64 count)
+    {
+        if (offset < 0 || offset >= size_ || count <= 0)
+            return {};
+        count = std::min({count, kBlock, size_ - offset});
+        if (offset < blockStart_ || offset + count > blockStart_ + block_.size()) {
+            block_ = readAt(offset, kBlock);
+            blockStart_ = offset;
+        }
+        return QByteArrayView(block_)
+            .sliced(offset - blockStart_)
+            .first(std::min<qsizetype>(count, block_.size() - (offset - blockStart_)));
+    }
+
+    QByteArray read(qint64 offset, qint64 count)
+    {
+        return count <= kBlock ? peek(offset, count).toByteArray() : readAt(offset, count);
+    }
+
+private:
+    // A page: the headers of small chunks come many at once, and a large chunk skipped
+    // costs no more than its header.
+    static constexpr qint64 kBlock = 4096;
+
+    QByteArray readAt(qint64 offset, qint64 count) const
+    {
+        count = std::max<qint64>(0, std::min(count, size_ - offset));
+        QByteArray bytes(qsizetype(count), Qt::Uninitialized);
+        qint64 done = 0;
+        while (done < count) {
+            const ssize_t got =
+                ::pread(fd_, bytes.data() + done, size_t(count - done), off_t(offset + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        bytes.truncate(qsizetype(done));
+        return bytes;
+    }
+
+    int fd_;
+    qint64 size_;
+    QByteArray block_;
+    qint64 blockStart_ = 0;
+};
+
+// The part of a file that Exiv2 may read: a copy of the file's metadata segments or chunks
+// alone, each within our limits; empty if there is nothing to read.
+struct Selection
+{
+    QByteArray bytes;
+    QList<MetadataLoss> losses;
+};
+
+QString tooLarge(qint64 size, qint64 limit)
+{
+    return u"%1 bytes, more than the %2 kept"_s.arg(size).arg(limit);
+}
+
+quint32 bigEndian(QByteArrayView bytes, qsizetype at, int count)
+{
+    quint32 value = 0;
+    for (int i = 0; i < count; ++i)
+        value = value << 8 | uchar(bytes.at(at + i));
+    return value;
+}
+
+// The part a JPEG segment holds, or All for one Exiv2 need not see.
+MetadataPart jpegSegmentPart(uchar marker, QByteArrayView body)
+{
+    if (marker == 0xE1 && body.startsWith("Exif\0\0"_ba))
+        return MetadataPart::Exif;
+    if (marker == 0xE1 && body.startsWith("http://ns.adobe.com/xap/1.0/\0"_ba))
+        return MetadataPart::Xmp;
+    if (marker == 0xE2 && body.startsWith("ICC_PROFILE\0"_ba))
+        return MetadataPart::IccProfile;
+    if (marker == 0xED && body.startsWith("Photoshop 3.0\0"_ba))
+        return MetadataPart::Iptc;
+    return MetadataPart::All;
+}
+
+// The segments before the picture's data; Exiv2 reads nothing after them.
+Selection selectJpeg(FileBytes &file)
+{
+    Selection selection;
+    QByteArray kept[4]; // whole segments, by part
+    qint64 payload[4] = {};
+    qint64 offset = 2;
+    for (int count = 0;; ++count) {
+        if (count == kMaxJpegSegments) {
+            selection.losses.append({MetadataPart::All, u"too many JPEG segments"_s});
+            break;
+        }
+        const QByteArrayView head = file.peek(offset, 4 + 29); // marker, length, the longest name
+        if (head.size() < 2)
+            break; // the file ends before the picture: keep what came before
+        const uchar marker = uchar(head.at(1));
+        if (uchar(head.at(0)) != 0xFF) {
+            selection.losses.append({MetadataPart::All, u"the JPEG segments are damaged"_s});
+            break;
+        }
+        if (marker == 0xFF) { // fill byte
+            ++offset;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) // the picture's data, or its end
+            break;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { // markers without length
+            offset += 2;
+            continue;
+        }
+        if (head.size() < 4)
+            break;
+        const qint64 length = bigEndian(head, 2, 2);
+        if (length < 2) {
+            selection.losses.append({MetadataPart::All, u"the JPEG segments are damaged"_s});
+            break;
+        }
+        const qint64 end = offset + 2 + length;
+        const MetadataPart part = jpegSegmentPart(marker, head.sliced(4));
+        if (part == MetadataPart::All) {
+            offset = end;
+            continue;
+        }
+        const QByteArray segment = file.read(offset, end - offset);
+        if (segment.size() != end - offset) {
+            selection.losses.append({part, u"the file ends inside its segment"_s});
+            break;
+        }
+        const int index = int(part);
+        const bool many = part == MetadataPart::IccProfile || part == MetadataPart::Iptc;
+        if (many || kept[index].isEmpty()) {
+            kept[index] += segment;
+            payload[index] += std::max<qint64>(0, length - 2 - 14); // after name and numbering
+        }
+        offset = end;
+    }
+    const std::pair<MetadataPart, qsizetype> limits[] = {{MetadataPart::IccProfile, kMaxIccProfile},
+                                                         {MetadataPart::Iptc, kMaxIptcBlocks}};
+    for (const auto &[part, limit] : limits) {
+        if (payload[int(part)] > limit) {
+            selection.losses.append({part, tooLarge(payload[int(part)], limit)});
+            kept[int(part)].clear();
+        }
+    }
+    for (const QByteArray &segments : kept)
+        selection.bytes += segments;
+    if (!selection.bytes.isEmpty())
+        selection.bytes = "\xFF\xD8"_ba + selection.bytes + "\xFF\xD9"_ba;
+    return selection;
+}
+
+// The part a PNG text chunk holds, or All; Exiv2 compares the start of the keyword.
+MetadataPart pngTextPart(QByteArrayView keyword)
+{
+    if (keyword.startsWith("XML:com.adobe.xmp") || keyword.startsWith("Raw profile type xmp"))
+        return MetadataPart::Xmp;
+    if (keyword.startsWith("Raw profile type exif") || keyword.startsWith("Raw profile type APP1"))
+        return MetadataPart::Exif;
+    if (keyword.startsWith("Raw profile type iptc"))
+        return MetadataPart::Iptc;
+    return MetadataPart::All;
+}
+
+// The header and the chunks of metadata, the first of each part. Exiv2 would inflate every
+// compressed profile it meets, so a file with more than one gives none.
+Selection selectPng(FileBytes &file)
+{
+    Selection selection;
+    QByteArray header;
+    QByteArray kept[4];
+    bool decided[4] = {};
+    int profiles = 0;
+    qint64 offset = 8;
+    while (true) {
+        const QByteArrayView head = file.peek(offset, 8 + 80); // length, type, a keyword
+        if (head.size() < 8)
+            break;
+        const qint64 length = bigEndian(head, 0, 4);
+        const QByteArrayView type = head.sliced(4, 4);
+        if (type == "IEND")
+            break;
+        if (length > 0x7FFFFFFF) {
+            selection.losses.append({MetadataPart::All, u"the PNG chunks are damaged"_s});
+            break;
+        }
+        const qint64 end = offset + 12 + length;
+        MetadataPart part = MetadataPart::All;
+        qsizetype limit = kMaxTextChunk;
+        if (type == "iCCP") {
+            part = MetadataPart::IccProfile;
+            limit = kMaxIccProfile;
+            ++profiles;
+        } else if (type == "tEXt" || type == "zTXt" || type == "iTXt") {
+            part = pngTextPart(head.sliced(8));
+        }
+        const bool wanted =
+            part != MetadataPart::All ? !decided[int(part)] : type == "IHDR" && header.isEmpty();
+        if (wanted) {
+            const QByteArray chunk = file.read(offset, end - offset);
+            if (chunk.size() != end - offset) {
+                if (part != MetadataPart::All)
+                    selection.losses.append({part, u"the file ends inside its chunk"_s});
+                break;
+            }
+            if (part == MetadataPart::All) {
+                header = chunk;
+            } else {
+                decided[int(part)] = true;
+                if (length > limit)
+                    selection.losses.append({part, tooLarge(length, limit)});
+                else
+                    kept[int(part)] = chunk;
+            }
+        }
+        offset = end;
+    }
+    if (profiles > 1) {
+        selection.losses.append(
+            {MetadataPart::IccProfile, u"%1 colour profiles instead of one"_s.arg(profiles)});
+        kept[int(MetadataPart::IccProfile)].clear();
+    }
+    for (const QByteArray &chunk : kept)
+        selection.bytes += chunk;
+    if (!selection.bytes.isEmpty())
+        selection.bytes = "\x89PNG\r\n\x1A\n"_ba + header + selection.bytes +
+                          QByteArray::fromHex("0000000049454e44ae426082");
+    return selection;
+}
+
+// Only JPEG and PNG, recognised by their own signatures, reach Exiv2: it takes other files
+// for formats whose parsers it cannot bound.
+Selection selectMetadata(FileBytes &file)
+{
+    const QByteArray signature = file.read(0, 8);
+    if (signature.startsWith("\xFF\xD8\xFF"))
+        return selectJpeg(file);
+    if (signature == "\x89PNG\r\n\x1A\n")
+        return selectPng(file);
+    return {};
+}
+
 } // namespace
 
 PhotoMetadata readMetadata(const QString &path)
 {
-    prepareLibrary();
     PhotoMetadata metadata;
-    // Exiv2 opens files by name. Give it one that can only be the regular file checked here:
-    // a named pipe put in its place would block, and a name such as "http://..." would make
-    // it read from the network.
+    // Opened without blocking, since a named pipe may stand where the photo was.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return metadata;
@@ -193,12 +485,18 @@ PhotoMetadata readMetadata(const QString &path)
     struct stat status;
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return metadata;
-    const std::string file = "/proc/self/fd/" + std::to_string(fd);
+    FileBytes file(fd, status.st_size);
+    const Selection selection = selectMetadata(file);
     auto &losses = metadata.unreadable;
+    losses = selection.losses;
+    if (selection.bytes.isEmpty())
+        return metadata;
+
+    prepareLibrary();
+    const std::lock_guard lock(exiv2Mutex);
     attempt(MetadataPart::All, losses, [&] {
-        if (Exiv2::ImageFactory::getType(file) == Exiv2::ImageType::none)
-            return; // ICO and other formats without metadata
-        auto image = Exiv2::ImageFactory::open(file, false);
+        auto image =
+            Exiv2::ImageFactory::open(bytesOf(selection.bytes), long(selection.bytes.size()));
         image->readMetadata();
 
         attempt(MetadataPart::Exif, losses, [&] {
@@ -215,6 +513,9 @@ PhotoMetadata readMetadata(const QString &path)
             const std::string &packet = image->xmpPacket();
             if (packet.empty())
                 return;
+            if (qsizetype(packet.size()) > kMaxXmpPacket)
+                throw std::runtime_error(
+                    tooLarge(qint64(packet.size()), kMaxXmpPacket).toStdString());
             // Exiv2 only warns about a packet it cannot parse; we could not update it either.
             Exiv2::XmpData parsed;
             if (Exiv2::XmpParser::decode(parsed, packet) != 0)
@@ -227,10 +528,14 @@ PhotoMetadata readMetadata(const QString &path)
             const Exiv2::DataBuf blob = Exiv2::IptcParser::encode(image->iptcData());
             metadata.iptc = toByteArray(blob.pData_, blob.size_);
         });
-        if (image->iccProfileDefined()) {
+        attempt(MetadataPart::IccProfile, losses, [&] {
+            if (!image->iccProfileDefined())
+                return;
             const Exiv2::DataBuf *profile = image->iccProfile();
+            if (profile->size_ > kMaxIccProfile) // inflated from a PNG
+                throw std::runtime_error(tooLarge(profile->size_, kMaxIccProfile).toStdString());
             metadata.iccProfile = toByteArray(profile->pData_, profile->size_);
-        }
+        });
     });
     return metadata;
 }
@@ -246,6 +551,11 @@ MetadataResult withMetadata(const QByteArray &jpeg, const PhotoMetadata &metadat
     for (const MetadataPart which : kParts) {
         if (!part(metadata, which).isEmpty())
             present.append(which);
+    }
+    const QString unfit = profileUnfitForRgb(metadata.iccProfile);
+    if (!metadata.iccProfile.isEmpty() && !unfit.isEmpty()) {
+        present.removeOne(MetadataPart::IccProfile);
+        result.leftOut.append({MetadataPart::IccProfile, unfit});
     }
     QList<MetadataLoss> firstTry;
     if (attempt(MetadataPart::All, firstTry,

@@ -26,7 +26,7 @@ struct PhotoMetadata
     QByteArray xmp;  // the XMP packet
     QByteArray iptc; // IPTC IIM datasets
     QByteArray iccProfile;
-    QList<MetadataLoss> unreadable; // parts the file held but that could not be read
+    QList<MetadataLoss> unreadable; // parts the file held but that could not be read or kept
 
     bool isEmpty() const
     {
@@ -41,13 +41,16 @@ struct MetadataResult
     QList<MetadataLoss> leftOut;
 };
 
-// Reads the metadata of the file at path. A format without metadata (BMP, GIF, ICO) gives
-// an empty result; a damaged file gives what could be read, and the rest in unreadable.
+// Reads the metadata of the file at path. Only JPEG and PNG files carry metadata for us;
+// any other format gives an empty result. A damaged file gives what could be read, and the
+// rest in unreadable; so do parts too large to keep: a colour profile over 4 MiB, an XMP
+// packet over 65,502 bytes (what one JPEG segment holds), more than one profile in a PNG.
 PhotoMetadata readMetadata(const QString &path);
 
 // Puts metadata into freshly encoded JPEG bytes of a picture of size saved, stored upright:
 // the orientation becomes 1, width and height tags follow saved, and embedded thumbnails are
-// dropped since they show the picture before it was changed. Never fails: what cannot be
+// dropped since they show the picture before it was changed. A colour profile that is not
+// for RGB data does not fit the picture and is left out. Never fails: what cannot be
 // written is left out and listed, and at worst the JPEG bytes come back as they were.
 MetadataResult withMetadata(const QByteArray &jpeg, const PhotoMetadata &metadata, QSize saved);
 
