@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libgl-dev
-    libjpeg62-turbo-dev libexiv2-dev
+    libjpeg62-turbo-dev libexiv2-dev zlib1g-dev
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth xdotool x11-utils imagemagick
     desktop-file-utils appstream dpkg-dev

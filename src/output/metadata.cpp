@@ -1,5 +1,7 @@
 #include "output/metadata.h"
 
+#include "output/inflated_size.h"
+
 #include <exiv2/exiv2.hpp>
 
 #include <fcntl.h>
@@ -394,6 +396,21 @@ MetadataPart pngTextPart(QByteArrayView keyword)
     return MetadataPart::All;
 }
 
+// The compressed data in the data of a PNG chunk of metadata; empty when it is stored plain.
+QByteArray compressedPart(QByteArrayView type, const QByteArray &data)
+{
+    const qsizetype keywordEnd = data.indexOf('\0');
+    if (keywordEnd < 0)
+        return {}; // no text at all: Exiv2 finds nothing in it
+    if (type == "iCCP" || type == "zTXt")
+        return data.mid(keywordEnd + 2); // after the method's byte
+    if (type != "iTXt" || data.size() <= keywordEnd + 1 || data.at(keywordEnd + 1) == 0)
+        return {};
+    const qsizetype languageEnd = data.indexOf('\0', keywordEnd + 3);
+    const qsizetype translatedEnd = languageEnd < 0 ? -1 : data.indexOf('\0', languageEnd + 1);
+    return translatedEnd < 0 ? QByteArray() : data.mid(translatedEnd + 1);
+}
+
 // The header and the chunks of metadata, the first of each part. Exiv2 would inflate every
 // compressed profile it meets, so a file with more than one gives none.
 Selection selectPng(FileBytes &file)
@@ -439,10 +456,16 @@ Selection selectPng(FileBytes &file)
                 header = chunk;
             } else {
                 decided[int(part)] = true;
-                if (length > limit)
+                // Exiv2 would inflate a small chunk to whatever it claims to hold.
+                const QByteArray deflated = compressedPart(type, chunk.mid(8, length));
+                if (length > limit) {
                     selection.losses.append({part, tooLarge(length, limit)});
-                else
+                } else if (!deflated.isEmpty() && !inflatesWithin(deflated, limit)) {
+                    selection.losses.append({part, u"compressed data that is damaged or inflates "
+                                                   "to more than %1 bytes"_s.arg(limit)});
+                } else {
                     kept[int(part)] = chunk;
+                }
             }
         }
         offset = end;
