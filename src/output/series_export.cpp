@@ -86,7 +86,6 @@ QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folde
     std::condition_variable named;
     int nextStart = 0;
     int nextNamed = 0;
-    bool naming = false;
     std::map<int, PreparedPhoto> waiting;
     // Per stem, the number below which every name was taken when last tried in this series, so
     // that many photos of one name do not probe every name before theirs again.
@@ -114,11 +113,9 @@ QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folde
         result.outcome = Outcome::Saved;
         result.saved = file.path;
     };
-    // Names are given by one thread at a time, each photo after every earlier one.
+    // Each photo is named after every earlier one, by one thread at a time: the photo being
+    // named has left waiting and nextNamed moves on only after it, so no other finds its turn.
     const auto nameWaiting = [&](std::unique_lock<std::mutex> &lock) {
-        if (naming)
-            return;
-        naming = true;
         for (auto next = waiting.find(nextNamed); next != waiting.end();
              next = waiting.find(nextNamed)) {
             PreparedPhoto prepared = std::move(next->second);
@@ -138,7 +135,6 @@ QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folde
             ++nextNamed;
             named.notify_all();
         }
-        naming = false;
     };
     const auto work = [&] {
         std::unique_lock lock(mutex);
