@@ -41,6 +41,14 @@ inline QByteArray encoded(const QImage &image, const char *format = "png")
     return buffer.data();
 }
 
+// JPEG bytes with an XMP segment of packet put in after the start marker.
+inline QByteArray withXmpSegment(QByteArray jpeg, const QByteArray &packet)
+{
+    const QByteArray body = QByteArray("http://ns.adobe.com/xap/1.0/", 29) + packet;
+    const qsizetype length = body.size() + 2;
+    return jpeg.insert(2, QByteArray("\xff\xe1") + char(length >> 8) + char(length & 0xff) + body);
+}
+
 // Empty if the file cannot be read.
 inline QByteArray readFile(const QString &path)
 {

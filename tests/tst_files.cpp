@@ -12,7 +12,15 @@ static QByteArray jpegOf(QColor colour)
     return encodeJpeg(filled({64, 64}, colour), kJpegQuality).data;
 }
 
-enum class Fault { None, AppendOnlyFolder, ImmutableFile, DiskFull, ReadOnly, NoFolder };
+enum class Fault {
+    None,
+    AppendOnlyFolder,
+    ImmutableFile,
+    DiskFull,
+    ReadOnly,
+    ReadOnlyFolder,
+    NoFolder
+};
 
 class TestFiles : public QObject
 {
@@ -27,6 +35,7 @@ private slots:
         QTest::newRow("immutable file") << Fault::ImmutableFile;
         QTest::newRow("disk full") << Fault::DiskFull;
         QTest::newRow("read-only file") << Fault::ReadOnly;
+        QTest::newRow("read-only folder") << Fault::ReadOnlyFolder;
         QTest::newRow("missing folder") << Fault::NoFolder;
         // A path that is a folder is tst_photos' failed save.
     }
@@ -46,6 +55,10 @@ private slots:
         const QString path = writeFile(base + u'/' + name, jpegOf(Qt::red));
         // Root passes every access check, so the refusal must not rest on one.
         QVERIFY(fault != Fault::ReadOnly || QFile::setPermissions(path, QFile::ReadOwner));
+        const QFile::Permissions open = QFile::permissions(base);
+        const auto reopen = qScopeGuard([&] { QFile::setPermissions(base, open); });
+        QVERIFY(fault != Fault::ReadOnlyFolder ||
+                QFile::setPermissions(base, QFile::ReadOwner | QFile::ExeOwner));
         const QStringList before = entries(base);
         const QString target = fault == Fault::NoFolder ? base + u"/missing/old.jpg"_s : path;
 

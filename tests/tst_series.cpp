@@ -52,17 +52,21 @@ private slots:
         sources << path(u"missing.jpg"_s);
 
         QList<int> told;
-        const QList<SeriesPhoto> photos = exportSeries(
-            sources, out, kGains, false, [&](int done, int, const SeriesPhoto &) { told << done; });
+        const QList<SeriesPhoto> photos =
+            exportSeries(sources, out, kGains, false,
+                         [&](int done, int index, const SeriesPhoto &) { told << done << index; });
         QStringList outcomes;
         for (const SeriesPhoto &photo : photos)
             outcomes << QString::number(int(photo.outcome));
         QCOMPARE(outcomes, QStringList({u"0"_s, u"1"_s, u"0"_s, u"0"_s, u"0"_s, u"1"_s}));
-        QCOMPARE(told, QList<int>({1, 2, 3, 4, 5, 6}));
-        // The same name from two folders; only the last suffix goes; the numbers count on.
+        QCOMPARE(told, QList<int>({1, 0, 2, 1, 3, 2, 4, 3, 5, 4, 6, 5}));
+        // The same name from two folders, named in the order given; only the last suffix goes;
+        // the numbers count on.
         QCOMPARE(entries(out),
                  QStringList({u"a-1.jpg"_s, u"a.jpg"_s, u"b.v2-1.jpg"_s, u"b.v2-2.jpg"_s,
                               u"b.v2.jpg"_s, u"c-1.jpg"_s, u"c.jpg"_s}));
+        QCOMPARE(photos[0].saved, out + u"/a.jpg"_s);
+        QCOMPARE(photos[2].saved, out + u"/a-1.jpg"_s);
         QVERIFY(!QFileInfo::exists(path(u"victim.jpg"_s)));
         for (const int i : {0, 2, 3, 4}) {
             QImage expected = loadPhoto(sources[i]).image;
@@ -76,6 +80,29 @@ private slots:
         const SeriesPhoto refused = exportSeries({sources[2]}, sources[2], kGains, false).value(0);
         QCOMPARE(refused.outcome, Outcome::NotWritten);
         QCOMPARE(refused.error, ENOTDIR);
+    }
+
+    // A series goes on from the last number it gave a name, even when a lower one is freed
+    // meanwhile, so that many photos of one name cost one try each; the next series starts
+    // afresh. The first photo is the slowest, and still named first.
+    void numbersCountOnWithinASeries()
+    {
+        const QString out = folder(u"numbers"_s);
+        QStringList sources{path(u"n/p.png"_s)};
+        QVERIFY(QDir().mkpath(path(u"n"_s)) && gradient({1200, 900}).save(sources[0]));
+        for (const QString &name : {u"p.bmp"_s, u"p.jpg"_s}) {
+            sources << path(u"n/"_s + name);
+            QVERIFY(gradient({9, 7}).save(sources.last()));
+        }
+        QStringList named(sources.size());
+        const auto freeEach = [&](int, int index, const SeriesPhoto &photo) {
+            named[index] = QFileInfo(photo.saved).fileName();
+            QFile::remove(photo.saved);
+        };
+        exportSeries(sources, out, kGains, false, freeEach);
+        QCOMPARE(named, QStringList({u"p.jpg"_s, u"p-1.jpg"_s, u"p-2.jpg"_s}));
+        QCOMPARE(exportSeries(sources.mid(1, 1), out, kGains, false).value(0).saved,
+                 out + u"/p.jpg"_s);
     }
 
     // Once cancel is set no photo is started and none in the works is written.
@@ -102,8 +129,9 @@ private slots:
     }
 
     // The entry appears once a pass has completed; the series then uses that pass's gains and
-    // leaves the window's photo, boxes and buttons as they were. Cancelled, the box counts
-    // exactly the photos in the folder.
+    // leaves the window's photo, boxes and buttons as they were. The box tells each photo in
+    // the order chosen: its new name, with 保存's words for metadata left out, or why it has
+    // none. Cancelled, it counts exactly the photos in the folder.
     void windowRunsAndCancelsTheSeries()
     {
         WindowFixture f;
@@ -118,16 +146,19 @@ private slots:
         const QString typed = f.texts(boxes);
         const QString buttons = f.enabledStates();
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
+        const QByteArray xmp = withXmpSegment(encodeJpeg(filled({16, 16}, skin), 90).data, "<");
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s),
-                                             writeFile(path(u"broken.jpg"_s), "\xff\xd8\xff")};
+                                             writeFile(path(u"broken.jpg"_s), "\xff\xd8\xff"),
+                                             writeFile(path(u"xmp.jpg"_s), xmp)};
         f.desktop.folderAnswers << folder(u"window"_s);
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
         QVERIFY(f.menu(f.photo("SaveForm"), {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
         QCOMPARE(f.desktop.requests.last().selectedFilter, 1);
-        QCOMPARE(f.messageTexts(),
-                 QStringList(u"提示|已保存 1 张照片。\n以下 1 张照片未能保存："_s));
-        QCOMPARE(f.desktop.messages[0].lines, QStringList(u"broken.jpg：无法打开该图片文件"_s));
+        QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
+        QCOMPARE(f.desktop.messages[0].lines,
+                 QStringList({u"skin.bmp → skin.jpg"_s, u"broken.jpg：无法打开该图片文件"_s,
+                              u"xmp.jpg → xmp.jpg：照片已保存，但其中的XMP未能保留。"_s}));
         QCOMPARE(loadPhoto(path(u"window/skin.jpg"_s)).image,
                  decodeJpeg(encodeJpeg(filled({16, 16}, QColor(220, 180, 160)), 80).data).image);
         QCOMPARE(f.photo("SaveForm")->image(), target);

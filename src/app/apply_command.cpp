@@ -13,26 +13,54 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString reasonText(const SeriesPhoto &photo)
+QString partName(MetadataPart part)
+{
+    switch (part) {
+    case MetadataPart::Exif:
+        return u"EXIF"_s;
+    case MetadataPart::Xmp:
+        return u"XMP"_s;
+    case MetadataPart::Iptc:
+        return u"IPTC"_s;
+    case MetadataPart::IccProfile:
+        return u"ICC profile"_s;
+    case MetadataPart::All:
+        break;
+    }
+    return u"metadata"_s;
+}
+
+// The line of one photo, as the window's summary tells it: where it went and what of its
+// metadata stayed behind, or why it was not saved.
+QString photoLine(const SeriesPhoto &photo)
 {
     switch (photo.outcome) {
-    case SeriesPhoto::Outcome::Saved:
-        return u"saved as %1"_s.arg(QDir::toNativeSeparators(photo.saved));
+    case SeriesPhoto::Outcome::Saved: {
+        QStringList lost;
+        for (const MetadataLoss &loss : photo.leftOut) {
+            if (!lost.contains(partName(loss.part)))
+                lost << partName(loss.part);
+        }
+        const QString note = lost.isEmpty() ? QString() : u" (%1 not kept)"_s.arg(lost.join(u", "));
+        return u"%1 -> %2%3"_s.arg(photo.source, QDir::toNativeSeparators(photo.saved), note);
+    }
     case SeriesPhoto::Outcome::Unreadable:
-        return u"cannot read this photo"_s;
+        return u"%1: cannot read this photo"_s.arg(photo.source);
     case SeriesPhoto::Outcome::OutOfMemory:
-        return u"out of memory"_s;
+        return u"%1: out of memory"_s.arg(photo.source);
     case SeriesPhoto::Outcome::NotWritten:
-        return u"cannot write it: %1"_s.arg(QString::fromLocal8Bit(std::strerror(photo.error)));
+        return u"%1: cannot write it: %2"_s.arg(photo.source,
+                                                QString::fromLocal8Bit(std::strerror(photo.error)));
     case SeriesPhoto::Outcome::Cancelled:
         break;
     }
-    return u"not done"_s;
+    return u"%1: not done"_s.arg(photo.source);
 }
 
-void print(const QString &text)
+void print(std::FILE *stream, const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
 }
 
 } // namespace
@@ -42,24 +70,22 @@ int runApplyCommand(const ApplyCommand &command)
     // A progress line is for a person watching; in a log it would only be noise.
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     const int total = int(command.files.size());
-    const QString clearLine = u"\r\x1b[K"_s;
+    const QString clearLine = terminal ? u"\r\x1b[K"_s : QString();
     const std::atomic<bool> never = false;
+    // Saved photos on the standard output, so that a script can read where each went.
     const QList<SeriesPhoto> results =
         exportSeries(command.files, command.folder, command.gains, never,
                      [&](int done, int, const SeriesPhoto &photo) {
-                         QString text = terminal ? clearLine : QString();
-                         if (photo.outcome != SeriesPhoto::Outcome::Saved)
-                             text += u"%1: %2\n"_s.arg(photo.source, reasonText(photo));
+                         const bool saved = photo.outcome == SeriesPhoto::Outcome::Saved;
+                         print(stderr, clearLine);
+                         print(saved ? stdout : stderr, photoLine(photo) + u'\n');
                          if (terminal)
-                             text += u"%1/%2 done"_s.arg(done).arg(total);
-                         print(text);
+                             print(stderr, u"%1/%2 done"_s.arg(done).arg(total));
                      });
     int saved = 0;
     for (const SeriesPhoto &photo : results)
         saved += photo.outcome == SeriesPhoto::Outcome::Saved;
-    print(u"%1Saved %2 of %3 photos in %4.\n"_s.arg(terminal ? clearLine : QString())
-              .arg(saved)
-              .arg(total)
-              .arg(QDir::toNativeSeparators(command.folder)));
+    print(stderr, u"%1Saved %2 of %3 photos in %4.\n"_s.arg(clearLine).arg(saved).arg(total).arg(
+                      QDir::toNativeSeparators(command.folder)));
     return saved == total ? 0 : 1;
 }

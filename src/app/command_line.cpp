@@ -2,46 +2,38 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-[[noreturn]] void refuse(const QString &message, int status)
+// Every wrong command line ends alike: one line of reason, and the usage status.
+[[noreturn]] void refuse(const QString &message)
 {
     std::fputs(qPrintable(u"%1: %2\nTry '%1 --help'.\n"_s.arg(
                    QCoreApplication::applicationFilePath().section(u'/', -1), message)),
                stderr);
-    std::exit(status);
+    std::exit(kUsageStatus);
 }
 
-// "R,G,B" as three texts; nothing unless there are exactly three.
-std::optional<ChannelTexts> channelTexts(const QString &text)
+// A skin colour, reference or target alike: exactly three whole numbers 0-255, as R,G,B.
+Channels colourArgument(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
-    const QStringList parts = text.split(u',');
-    if (parts.size() != 3)
-        return std::nullopt;
-    return ChannelTexts{parts[0], parts[1], parts[2]};
-}
-
-// A picked colour: three whole numbers 0-255.
-std::optional<Channels> pickedColour(const QString &text)
-{
-    const std::optional<ChannelTexts> texts = channelTexts(text);
-    if (!texts)
-        return std::nullopt;
-    int values[3];
-    const QString *parts[3] = {&texts->red, &texts->green, &texts->blue};
-    for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        values[i] = parts[i]->trimmed().toInt(&ok);
-        if (!ok || values[i] < 0 || values[i] > 255)
-            return std::nullopt;
+    const QStringList parts = parser.value(option).split(u',');
+    int values[3] = {};
+    bool ok = parts.size() == 3;
+    for (int i = 0; ok && i < 3; ++i) {
+        values[i] = parts[i].trimmed().toInt(&ok);
+        ok = ok && values[i] >= 0 && values[i] <= 255;
+    }
+    if (!ok) {
+        refuse(u"--%1 takes three whole numbers from 0 to 255, as R,G,B."_s.arg(
+            option.names().constFirst()));
     }
     return Channels{values[0], values[1], values[2]};
 }
@@ -49,30 +41,30 @@ std::optional<Channels> pickedColour(const QString &text)
 ApplyCommand applyCommand(const QCommandLineParser &parser, const QCommandLineOption &reference,
                           const QCommandLineOption &target, const QCommandLineOption &output)
 {
-    constexpr int status = kApplyUsageStatus;
     for (const QCommandLineOption *option : {&reference, &target, &output}) {
         if (!parser.isSet(*option))
-            refuse(u"--apply needs --%1."_s.arg(option->names().constFirst()), status);
+            refuse(u"--apply needs --%1."_s.arg(option->names().constFirst()));
     }
     ApplyCommand command;
     command.files = parser.positionalArguments();
     if (command.files.isEmpty())
-        refuse(u"--apply needs at least one FILE."_s, status);
-    command.folder = parser.value(output);
-    if (!QFileInfo(command.folder).isDir())
-        refuse(u"The output folder %1 does not exist."_s.arg(command.folder), status);
+        refuse(u"--apply needs at least one FILE."_s);
+    const QFileInfo folder(parser.value(output));
+    if (!folder.exists())
+        refuse(u"The output folder %1 does not exist."_s.arg(parser.value(output)));
+    if (!folder.isDir())
+        refuse(u"--output %1 is not a folder."_s.arg(parser.value(output)));
+    // The folder named in the summary, whatever the working folder was.
+    command.folder = QDir::cleanPath(folder.absoluteFilePath());
 
-    const std::optional<ChannelTexts> ideal = channelTexts(parser.value(reference));
-    const std::optional<Channels> picked = pickedColour(parser.value(target));
-    if (!picked)
-        refuse(u"--target takes three whole numbers from 0 to 255, as R,G,B."_s, status);
-    const GainResult gains = ideal ? computeGains(*ideal, *picked) : GainResult{};
-    if (!ideal || gains.outcome == GainOutcome::InvalidNumber)
-        refuse(u"--reference takes three numbers, as R,G,B."_s, status);
-    if (gains.outcome == GainOutcome::TooLarge) {
+    const Channels ideal = colourArgument(parser, reference);
+    const Channels picked = colourArgument(parser, target);
+    const ChannelTexts idealTexts{QString::number(ideal.red), QString::number(ideal.green),
+                                  QString::number(ideal.blue)};
+    const GainResult gains = computeGains(idealTexts, picked);
+    if (gains.outcome != GainOutcome::Ok) {
         refuse(u"The correction is too large: a gain above %1, or a target channel of 0 "
-               "under a reference above 0."_s.arg(double(gainLimit)),
-               status);
+               "under a reference above 0."_s.arg(double(gainLimit)));
     }
     command.gains = gains.gains;
     return command;
@@ -89,8 +81,9 @@ CommandLine parseCommandLine(const QCoreApplication &app)
         "orvane --apply --reference R,G,B --target R,G,B --output DIR FILE... corrects each\n"
         "FILE without a window, as the window corrects a photo whose skin colour is the\n"
         "target and should be the reference, and saves it as a JPEG in DIR under its own\n"
-        "name (a taken name gets -1, -2, ...). Exit status: 0 when every photo was saved,\n"
-        "1 when any failed, 2 for wrong arguments."_s);
+        "name (a taken name gets -1, -2, ..., in the order of the FILEs). Each FILE gets a\n"
+        "line, FILE -> SAVED on the standard output or FILE: reason on the standard error.\n"
+        "Exit status: 0 when every photo was saved, 1 when any failed, 2 for wrong arguments."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption apply(u"apply"_s, u"Correct the FILEs without a window."_s);
@@ -101,33 +94,36 @@ CommandLine parseCommandLine(const QCoreApplication &app)
     parser.addOptions({apply, reference, target, output});
     parser.addPositionalArgument(u"FILE"_s, u"The photo to correct."_s, u"[FILE]"_s);
 
-    if (app.arguments().contains(u"--apply"_s)) {
-        // As process() would, but with the status of a wrong --apply.
-        if (!parser.parse(app.arguments()))
-            refuse(parser.errorText(), kApplyUsageStatus);
-        if (parser.isSet(u"help"_s) || parser.isSet(u"help-all"_s))
-            parser.showHelp(0);
-        if (parser.isSet(u"version"_s))
-            parser.showVersion();
+    if (!parser.parse(app.arguments()))
+        refuse(parser.errorText());
+    if (parser.isSet(u"help"_s) || parser.isSet(u"help-all"_s))
+        parser.showHelp(0);
+    if (parser.isSet(u"version"_s))
+        parser.showVersion();
+    if (parser.isSet(apply))
         return {{}, applyCommand(parser, reference, target, output)};
-    }
-    parser.process(app);
 
-    if (parser.isSet(reference) || parser.isSet(target) || parser.isSet(output))
-        refuse(u"--reference, --target and --output go with --apply."_s, 1);
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fputs(qPrintable(u"Only one FILE can be opened.\n"_s), stderr);
-        parser.showHelp(1);
+    for (const QCommandLineOption *option : {&reference, &target, &output}) {
+        if (parser.isSet(*option))
+            refuse(u"--%1 goes with --apply."_s.arg(option->names().constFirst()));
     }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        refuse(u"Only one FILE can be opened."_s);
     return {files.value(0), std::nullopt};
 }
 
 bool needsNoDisplay(int argc, char **argv)
 {
+    // The options of --apply too: given without it they are refused, and that needs no window.
     for (int i = 1; i < argc; ++i) {
+        const QByteArrayView argument(argv[i]);
         for (const char *option : {"-h", "--help", "--help-all", "-v", "--version", "--apply"}) {
-            if (std::strcmp(argv[i], option) == 0)
+            if (argument == option)
+                return true;
+        }
+        for (const char *option : {"--reference", "--target", "--output"}) {
+            if (argument == option || argument.startsWith(QByteArray(option) + '='))
                 return true;
         }
     }

@@ -24,13 +24,14 @@ struct CommandLine
     std::optional<ApplyCommand> apply;
 };
 
-// The status of a wrong argument to --apply, a refused correction included.
-inline constexpr int kApplyUsageStatus = 2;
+// The status of a wrong command line, a refused correction of --apply included.
+inline constexpr int kUsageStatus = 2;
 
 // `orvane [FILE]` or `orvane --apply --reference R,G,B --target R,G,B --output DIR FILE…`.
-// --help and --version print and end the program, as does a wrong argument (with status 1, or
-// kApplyUsageStatus with --apply).
+// --help and --version print and end the program, as does a wrong command line, with one line
+// of reason and kUsageStatus.
 CommandLine parseCommandLine(const QCoreApplication &app);
 
-// True when the arguments ask for --help, --version or --apply, which need no display.
+// True when the arguments ask for --help, --version or --apply, or name an option of --apply:
+// none of these needs a display.
 bool needsNoDisplay(int argc, char **argv);

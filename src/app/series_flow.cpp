@@ -41,6 +41,23 @@ QString reasonText(const SeriesPhoto &photo)
     }
 }
 
+// One photo in the summary, in the words of 保存's note when metadata stayed behind.
+QString photoLine(const SeriesPhoto &photo)
+{
+    const QString source = QFileInfo(photo.source).fileName();
+    if (photo.outcome != SeriesPhoto::Outcome::Saved)
+        return u"%1：%2"_s.arg(source, reasonText(photo));
+    QString line = u"%1 → %2"_s.arg(source, QFileInfo(photo.saved).fileName());
+    QStringList lost;
+    for (const MetadataLoss &loss : photo.leftOut) {
+        if (!lost.contains(metadataPartName(loss.part)))
+            lost << metadataPartName(loss.part);
+    }
+    if (!lost.isEmpty())
+        line += u"：照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s));
+    return line;
+}
+
 } // namespace
 
 SeriesFlow::SeriesFlow(Desktop &desktop, QWidget *window)
@@ -117,19 +134,19 @@ void SeriesFlow::finish()
     delete progress_;
 
     int saved = 0;
-    QStringList failed;
+    int failed = 0;
+    QStringList lines; // every photo worked on, in the order chosen
     for (const SeriesPhoto &photo : std::as_const(results_)) {
-        if (photo.outcome == SeriesPhoto::Outcome::Saved)
-            ++saved;
-        else if (photo.outcome != SeriesPhoto::Outcome::Cancelled)
-            failed << u"%1：%2"_s.arg(QFileInfo(photo.source).fileName(), reasonText(photo));
+        if (photo.outcome == SeriesPhoto::Outcome::Cancelled)
+            continue;
+        ++(photo.outcome == SeriesPhoto::Outcome::Saved ? saved : failed);
+        lines << photoLine(photo);
     }
     results_.clear();
-    QString text = u"已保存 %1 张照片。"_s.arg(saved);
+    QString text = failed ? u"已保存 %1 张照片，%2 张未能保存。"_s.arg(saved).arg(failed)
+                          : u"已保存 %1 张照片。"_s.arg(saved);
     if (cancel_)
         text.prepend(u"已取消。"_s);
-    if (!failed.isEmpty())
-        text += u"\n以下 %1 张照片未能保存："_s.arg(failed.size());
-    desktop_.listMessage(window_, u"提示"_s, text, failed);
+    desktop_.listMessage(window_, u"提示"_s, text, lines);
     emit finished();
 }

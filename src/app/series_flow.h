@@ -18,7 +18,7 @@ class QWidget;
 // "应用到其他照片…": the last pass's correction over photos the user chooses, saved into a
 // folder. The work runs off the GUI thread behind a progress dialog that can cancel it, so the
 // window stays live; the window's own photos, boxes and buttons are never touched. One box
-// sums up at the end.
+// sums up at the end, with a line for each photo worked on: its new name or why it has none.
 class SeriesFlow : public QObject
 {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #pragma once
 
-// A file descriptor closed when it goes, and a write that finishes or fails; for the code that
-// works below QFile to control how a file is opened, linked and synced.
+// A file descriptor closed when it goes, a write that finishes or fails, and who may write
+// where; for the code that works below QFile to control how a file is opened, linked and synced.
 
 #include <QByteArray>
 
@@ -65,4 +65,12 @@ inline bool writeAll(int fd, const QByteArray &data)
         left -= written;
     }
     return true;
+}
+
+// Root passes every access check, so the permission bits count too: a file or folder that
+// nobody may write is the user saying "keep this". name is relative to the open folder.
+inline bool isWritable(int folder, const char *name, const struct stat &status, int access)
+{
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) &&
+           ::faccessat(folder, name, access, AT_EACCESS) == 0;
 }

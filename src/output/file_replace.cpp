@@ -26,14 +26,6 @@ bool refusesReplacement(int fd)
     return flags & (FS_APPEND_FL | FS_IMMUTABLE_FL);
 }
 
-// Root passes every access check, so the permission bits count too: a file or folder that
-// nobody may write is the user saying "keep this".
-bool isWritable(int folder, const char *name, const struct stat &status, int access)
-{
-    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) &&
-           ::faccessat(folder, name, access, AT_EACCESS) == 0;
-}
-
 // A short name of our own, so that the target's name may be as long as the file system allows.
 FileDescriptor createTemporary(int folder, QByteArray &name, mode_t mode)
 {

@@ -25,12 +25,13 @@ QByteArray candidateName(const QString &stem, const QString &suffix, int number)
 
 // Gives the written file the first free name; `link` returns 0, or -1 with errno set.
 template <typename Link>
-NewFile publish(const QString &folder, const QString &stem, const QString &suffix, Link link)
+NewFile publish(const QString &folder, const QString &stem, const QString &suffix, int first,
+                Link link)
 {
-    for (int number = 0; number <= kMaxNumbered; ++number) {
+    for (int number = qMax(first, 0); number <= kMaxNumbered; ++number) {
         const QByteArray name = candidateName(stem, suffix, number);
         if (link(name.constData()) == 0)
-            return {QDir(folder).filePath(QFile::decodeName(name)), 0};
+            return {QDir(folder).filePath(QFile::decodeName(name)), 0, number};
         if (errno != EEXIST)
             return {{}, errno};
     }
@@ -40,7 +41,7 @@ NewFile publish(const QString &folder, const QString &stem, const QString &suffi
 // A file system without unnamed files: a hidden name of our own, linked (or, where there are no
 // links, renamed without replacing) to the free name, then dropped.
 NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QString &stem,
-                               const QString &suffix, const QByteArray &data)
+                               const QString &suffix, const QByteArray &data, int first)
 {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     QByteArray hidden;
@@ -58,10 +59,10 @@ NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QStr
         return {{}, EEXIST};
     const FileDescriptor file(fd);
     NewFile result;
-    if (!writeAll(file.get(), data)) {
+    if (!writeAll(file.get(), data) || ::fsync(file.get()) != 0) {
         result.error = errno;
     } else {
-        result = publish(folderPath, stem, suffix, [&](const char *name) {
+        result = publish(folderPath, stem, suffix, first, [&](const char *name) {
             const int linked = ::linkat(folder, hidden.constData(), folder, name, 0);
             if (linked == 0 || (errno != EPERM && errno != EOPNOTSUPP))
                 return linked;
@@ -75,24 +76,35 @@ NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QStr
 } // namespace
 
 NewFile writeNewFile(const QString &folder, const QString &stem, const QString &suffix,
-                     const QByteArray &data)
+                     const QByteArray &data, int firstNumber)
 {
     const FileDescriptor dir(
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0)
+    struct stat status = {};
+    if (dir.get() < 0 || ::fstat(dir.get(), &status) != 0)
+        return {{}, errno};
+    // As replaceFile() decides, so that root too leaves a folder alone nobody may write; the
+    // access check gives its own reason (a read-only file system).
+    errno = EACCES;
+    if (!isWritable(dir.get(), ".", status, W_OK | X_OK))
         return {{}, errno};
     // An unnamed file vanishes with the process, so not even a kill leaves half a photo.
     const FileDescriptor file(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (file.get() < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
-            return writeThroughHiddenName(dir.get(), folder, stem, suffix, data);
+            return writeThroughHiddenName(dir.get(), folder, stem, suffix, data, firstNumber);
         return {{}, errno};
     }
-    if (!writeAll(file.get(), data))
+    // Synced before it gets its name: after a power cut the name holds the whole photo or is
+    // not there.
+    if (!writeAll(file.get(), data) || ::fsync(file.get()) != 0)
         return {{}, errno};
     // Linking a descriptor directly needs a capability; its name under /proc does not.
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.get());
-    return publish(folder, stem, suffix, [&](const char *name) {
+    const NewFile written = publish(folder, stem, suffix, firstNumber, [&](const char *name) {
         return ::linkat(AT_FDCWD, self.constData(), dir.get(), name, AT_SYMLINK_FOLLOW);
     });
+    if (!written.path.isEmpty())
+        ::fsync(dir.get()); // the name itself; the data is safe either way
+    return written;
 }

@@ -8,8 +8,11 @@
 #include "photo/photo_loader.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
+#include <condition_variable>
+#include <map>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -34,15 +37,22 @@ SeriesPhoto notStarted(const QString &source)
     return photo;
 }
 
-SeriesPhoto exportPhoto(const QString &source, const QString &folder, const ChannelTables &tables,
-                        const std::atomic<bool> &cancel)
+// A photo corrected and encoded, waiting for its turn to be given a name.
+struct PreparedPhoto
 {
-    SeriesPhoto result = notStarted(source);
+    SeriesPhoto result;
+    QByteArray jpeg; // empty when the photo failed before it could be written
+};
+
+PreparedPhoto preparePhoto(const QString &source, const ChannelTables &tables)
+{
+    PreparedPhoto prepared{notStarted(source), {}};
+    SeriesPhoto &result = prepared.result;
     LoadedPhoto photo = loadPhoto(source);
     if (!photo.ok()) {
         result.outcome = photo.outcome == LoadedPhoto::Outcome::OutOfMemory ? Outcome::OutOfMemory
                                                                             : Outcome::Unreadable;
-        return result;
+        return prepared;
     }
     QImage &image = photo.image;
     for (int y = 0; y < image.height(); ++y)
@@ -51,20 +61,12 @@ SeriesPhoto exportPhoto(const QString &source, const QString &folder, const Chan
     if (jpeg.status != JpegStatus::Ok) {
         result.outcome =
             jpeg.status == JpegStatus::OutOfMemory ? Outcome::OutOfMemory : Outcome::NotWritten;
-        return result;
+        return prepared;
     }
-    const MetadataResult kept = withMetadata(jpeg.data, readMetadata(source), image.size());
-    if (cancel)
-        return result;
-    const NewFile file = writeNewFile(folder, stemOf(source), QStringLiteral(".jpg"), kept.jpeg);
-    if (file.path.isEmpty()) {
-        result.outcome = Outcome::NotWritten;
-        result.error = file.error;
-        return result;
-    }
-    result.outcome = Outcome::Saved;
-    result.saved = file.path;
-    return result;
+    MetadataResult kept = withMetadata(jpeg.data, readMetadata(source), image.size());
+    prepared.jpeg = std::move(kept.jpeg);
+    result.leftOut = std::move(kept.leftOut);
+    return prepared;
 }
 
 } // namespace
@@ -77,22 +79,84 @@ QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folde
     for (const QString &source : sources)
         results.append(notStarted(source));
     const ChannelTables tables(gains);
-    std::atomic<int> next = 0;
-    std::mutex reporting;
-    int done = 0;
-    const auto work = [&] {
-        for (int index = next++; index < sources.size() && !cancel; index = next++) {
-            SeriesPhoto result = notStarted(sources.at(index));
+    // A photo done before an earlier one waits with its JPEG for its name: a few may wait, so
+    // that both workers keep busy without a whole series held in memory.
+    constexpr int kAhead = 4;
+    std::mutex mutex;
+    std::condition_variable named;
+    int nextStart = 0;
+    int nextNamed = 0;
+    std::map<int, PreparedPhoto> waiting;
+    // Per stem, the number below which every name was taken when last tried in this series, so
+    // that many photos of one name do not probe every name before theirs again.
+    QHash<QString, int> firstFree;
+
+    const auto write = [&](PreparedPhoto &prepared) {
+        SeriesPhoto &result = prepared.result;
+        if (prepared.jpeg.isEmpty())
+            return;
+        if (cancel) {
+            result.outcome = Outcome::Cancelled;
+            result.leftOut.clear();
+            return;
+        }
+        const QString stem = stemOf(result.source);
+        const NewFile file = writeNewFile(folder, stem, QStringLiteral(".jpg"), prepared.jpeg,
+                                          firstFree.value(stem));
+        if (file.path.isEmpty()) {
+            result.outcome = Outcome::NotWritten;
+            result.error = file.error;
+            result.leftOut.clear();
+            return;
+        }
+        firstFree[stem] = file.number + 1;
+        result.outcome = Outcome::Saved;
+        result.saved = file.path;
+    };
+    // Each photo is named after every earlier one, by one thread at a time: the photo being
+    // named has left waiting and nextNamed moves on only after it, so no other finds its turn.
+    const auto nameWaiting = [&](std::unique_lock<std::mutex> &lock) {
+        for (auto next = waiting.find(nextNamed); next != waiting.end();
+             next = waiting.find(nextNamed)) {
+            PreparedPhoto prepared = std::move(next->second);
+            waiting.erase(next);
+            const int index = nextNamed;
+            lock.unlock();
             try {
-                result = exportPhoto(sources.at(index), folder, tables, cancel);
+                write(prepared);
             } catch (const std::bad_alloc &) {
-                result.outcome = Outcome::OutOfMemory;
+                prepared.result.outcome = Outcome::OutOfMemory;
             }
-            const std::lock_guard lock(reporting);
-            results[index] = result;
-            ++done;
+            results[index] = prepared.result;
             if (report)
-                report(done, index, result);
+                report(index + 1, index, prepared.result);
+            prepared = {};
+            lock.lock();
+            ++nextNamed;
+            named.notify_all();
+        }
+    };
+    const auto work = [&] {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            // Whoever works on the photo next to be named wakes this when it is named.
+            named.wait(lock, [&] {
+                return cancel || nextStart >= sources.size() || nextStart < nextNamed + kAhead;
+            });
+            if (cancel || nextStart >= sources.size())
+                return;
+            const int index = nextStart++;
+            lock.unlock();
+            PreparedPhoto prepared{notStarted(sources.at(index)), {}};
+            try {
+                prepared = preparePhoto(sources.at(index), tables);
+            } catch (const std::bad_alloc &) {
+                prepared = {notStarted(sources.at(index)), {}};
+                prepared.result.outcome = Outcome::OutOfMemory;
+            }
+            lock.lock();
+            waiting.emplace(index, std::move(prepared));
+            nameWaiting(lock);
         }
     };
     // Each worker holds a whole photo several times over (pixels, JPEG, metadata): two bound
