@@ -269,6 +269,7 @@ LoadedPhoto readWithQt(QFile &file)
         return tooLarge();
     // Qt reads a ratio from "@2x" file names; a photo is always one pixel per pixel here.
     photo.image.setDevicePixelRatio(1);
+    // The limits hold either way round, so turning needs no check of its own.
     photo.image = turned(toOpaqueRgb32(std::move(photo.image)), transform);
     return photo.image.isNull() ? outOfMemory() : photo;
 }

@@ -75,11 +75,10 @@ std::optional<int> tiffOrientation(const QByteArray &tiff)
     for (qint64 entry = ifd + 2; entry < ifd + 2 + 12 * count; entry += 12) {
         if (number(tiff, entry, 2, bigEndian) != kOrientationTag)
             continue;
-        const quint32 value = number(tiff, entry + 8, 2, bigEndian);
         if (number(tiff, entry + 2, 2, bigEndian) != kTiffShort ||
-            number(tiff, entry + 4, 4, bigEndian) != 1 || value < 1 || value > 8)
+            number(tiff, entry + 4, 4, bigEndian) != 1)
             return std::nullopt;
-        return int(value);
+        return int(number(tiff, entry + 8, 2, bigEndian));
     }
     return std::nullopt;
 }

@@ -37,7 +37,8 @@ std::optional<QSize> readGifCanvas(QIODevice &device);
 // Leaves the device where it was.
 std::optional<QList<QSize>> readIcoEntrySizes(QIODevice &device);
 
-// The EXIF orientation (1 to 8) of a PNG's eXIf chunk, found among the chunks before the pixel
-// data in the first megabyte of the file. Nothing if there is none, or if the chunk is damaged
-// (its CRC, its TIFF structure, or an orientation out of range). Leaves the device where it was.
+// The EXIF orientation of a PNG's eXIf chunk, found among the chunks before the pixel data in
+// the first megabyte of the file; 1 to 8 mean something, the rest nothing. Nothing if there is
+// none, or if the chunk is damaged (its CRC or its TIFF structure). Leaves the device where it
+// was.
 std::optional<int> readPngOrientation(QIODevice &device);
