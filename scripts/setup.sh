@@ -12,9 +12,9 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     desktop-file-utils appstream dpkg-dev
 )
-# CI also builds the fuzz target, which needs clang and its libFuzzer.
+# CI also builds the fuzz targets, which need clang and its libFuzzer, and seeds them with python3.
 if [ "${1:-}" = --fuzz ]; then
-    packages+=(clang libclang-rt-dev)
+    packages+=(clang libclang-rt-dev python3)
 fi
 
 missing=()

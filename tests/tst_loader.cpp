@@ -42,6 +42,36 @@ QByteArray ico(const QList<QByteArray> &pngs)
     return head + body;
 }
 
+QByteArray be(quint32 value, int bytes = 4)
+{
+    const quint32 big = qToBigEndian(value << 8 * (4 - bytes));
+    return QByteArray(reinterpret_cast<const char *>(&big), bytes);
+}
+
+// A PNG chunk with its CRC, computed bit by bit.
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    const QByteArray body = type + data;
+    quint32 crc = 0xffffffff;
+    for (const char byte : body) {
+        crc ^= uchar(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = crc >> 1 ^ (crc & 1 ? 0xedb88320 : 0);
+    }
+    return be(data.size()) + body + be(~crc);
+}
+
+// TIFF data whose IFD0 holds one entry, the orientation, of a TIFF type (3 is SHORT).
+QByteArray exifOrientation(int orientation, bool bigEndian, int type = 3)
+{
+    const auto number = [&](quint32 value, int bytes) {
+        return bigEndian ? be(value, bytes) : le(value, bytes);
+    };
+    return (bigEndian ? "MM" : "II") + number(42, 2) + number(8, 4) + number(1, 2) +
+           number(0x0112, 2) + number(type, 2) + number(1, 4) + number(orientation, 2) +
+           number(0, 2) + number(0, 4);
+}
+
 } // namespace
 
 class TestLoader : public QObject
@@ -149,6 +179,61 @@ private slots:
         QCOMPARE(photo.image.format(), QImage::Format_RGB32);
         QTEST(photo.image.pixel(0, 0), "topLeft");
         QTEST(photo.image.pixel(size.width() - 1, size.height() - 1), "bottomRight");
+    }
+
+    // A PNG's eXIf chunk turns it as EXIF turns a JPEG, since its copy is saved as upright;
+    // a damaged chunk is ignored, not a reason to refuse the picture.
+    void pngTurnedByExif_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QImage>("expected");
+        const QImage stored = gradient({6, 4});
+        const int w = stored.width(), h = stored.height();
+        const QByteArray png = encoded(stored);
+        const qsizetype afterHeader = 8 + 25, beforeEnd = png.size() - 12;
+        const auto withExifAt = [&](qsizetype at, const QByteArray &tiff) {
+            return QByteArray(png).insert(at, pngChunk("eXIf", tiff));
+        };
+        const auto withExif = [&](const QByteArray &tiff) { return withExifAt(afterHeader, tiff); };
+        const auto turned = [&](QSize size, const std::function<QPoint(int, int)> &from) {
+            return painted(size, [&](int x, int y) { return stored.pixel(from(x, y)); });
+        };
+        const QSize across(w, h), upright(h, w);
+        // Each stored pixel comes out where the orientation's turn takes it.
+        QTest::newRow("6, big-endian")
+            << withExif(exifOrientation(6, true))
+            << turned(upright, [&](int x, int y) { return QPoint(y, h - 1 - x); });
+        QTest::newRow("8, little-endian")
+            << withExif(exifOrientation(8, false))
+            << turned(upright, [&](int x, int y) { return QPoint(w - 1 - y, x); });
+        QTest::newRow("3") << withExif(exifOrientation(3, false))
+                           << turned(across,
+                                     [&](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); });
+        QTest::newRow("5, mirrored across the diagonal")
+            << withExif(exifOrientation(5, true))
+            << turned(upright, [&](int x, int y) { return QPoint(y, x); });
+
+        const QByteArray sideways = exifOrientation(6, true);
+        QByteArray badCrc = withExif(sideways);
+        const qsizetype crcAt = afterHeader + 8 + sideways.size();
+        badCrc[crcAt] = char(badCrc[crcAt] ^ 1);
+        QTest::newRow("damaged: CRC") << badCrc << stored;
+        // Its value is there; the padding after it is not.
+        QTest::newRow("damaged: IFD cut short") << withExif(sideways.chopped(6)) << stored;
+        QTest::newRow("damaged: a LONG") << withExif(exifOrientation(6, false, 4)) << stored;
+        QTest::newRow("after the pixels")
+            << withExifAt(beforeEnd, exifOrientation(6, true)) << stored;
+    }
+
+    void pngTurnedByExif()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QImage, expected);
+        const QString path = writeFile(dir_.filePath(u"exif.png"_s), bytes);
+        const LoadedPhoto photo = loadPhoto(path);
+        QVERIFY(photo.ok());
+        QCOMPARE(photo.image.format(), QImage::Format_RGB32);
+        QCOMPARE(photo.image, expected);
     }
 
     // In a child whose address space is capped, a picture that does not fit reports the lack of

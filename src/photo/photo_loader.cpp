@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QTransform>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -134,6 +135,41 @@ QImageIOHandler::Transformations exifTransformation(const QByteArray &jpeg)
     return reader.transformation();
 }
 
+QImageIOHandler::Transformations exifTransformation(int orientation)
+{
+    using Handler = QImageIOHandler;
+    switch (orientation) {
+    case 2:
+        return Handler::TransformationMirror;
+    case 3:
+        return Handler::TransformationRotate180;
+    case 4:
+        return Handler::TransformationFlip;
+    case 5:
+        return Handler::TransformationFlipAndRotate90;
+    case 6:
+        return Handler::TransformationRotate90;
+    case 7:
+        return Handler::TransformationMirrorAndRotate90;
+    case 8:
+        return Handler::TransformationRotate270;
+    default:
+        return Handler::TransformationNone;
+    }
+}
+
+// Mirror and flip first, then the quarter turn, as QImageIOHandler defines them. Null if
+// memory runs out.
+QImage turned(QImage image, QImageIOHandler::Transformations transform)
+{
+    if (transform & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+        image = std::move(image).mirrored(transform & QImageIOHandler::TransformationMirror,
+                                          transform & QImageIOHandler::TransformationFlip);
+    if (transform & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
 // Qt scales an n-bit channel by shifting it left, so white comes out as 248; repeating the
 // bits fills the low ones too, so that 0 stays 0 and the top value becomes 255.
 void replicateChannelBits(QImage &image, std::array<int, 3> bits)
@@ -192,6 +228,13 @@ LoadedPhoto readWithQt(QFile &file)
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format();
+    // Qt reads no orientation from a PNG, so it is turned here, as a JPEG is; the saved copy
+    // is tagged upright and must be.
+    QImageIOHandler::Transformations transform;
+    if (format == "png") {
+        reader.setAutoTransform(false);
+        transform = exifTransformation(readPngOrientation(file).value_or(1));
+    }
     LoadedPhoto photo;
     if (format == "bmp") {
         photo = readBmp(reader, file);
@@ -226,7 +269,8 @@ LoadedPhoto readWithQt(QFile &file)
         return tooLarge();
     // Qt reads a ratio from "@2x" file names; a photo is always one pixel per pixel here.
     photo.image.setDevicePixelRatio(1);
-    photo.image = toOpaqueRgb32(std::move(photo.image));
+    // The limits hold either way round, so turning needs no check of its own.
+    photo.image = turned(toOpaqueRgb32(std::move(photo.image)), transform);
     return photo.image.isNull() ? outOfMemory() : photo;
 }
 

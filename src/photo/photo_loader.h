@@ -29,4 +29,5 @@ struct LoadedPhoto
 // the photo limits before anything is allocated for it; an ICO gives its largest entry. Never
 // throws: running out of memory is an outcome of its own. A JPEG counts its rows into progress
 // as they are decoded, and is turned upright as it is decoded, without a second full buffer.
+// A PNG takes its orientation from its eXIf chunk.
 LoadedPhoto loadPhoto(const QString &path, WorkProgress *progress = nullptr);

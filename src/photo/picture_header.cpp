@@ -10,6 +10,10 @@ constexpr quint32 kCoreHeaderSize = 12; // the oldest header: 16-bit sizes, 3-by
 constexpr quint32 kInfoHeaderSize = 40;
 constexpr quint32 kV4HeaderSize = 108;
 enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
+// Ancillary chunks before the pixels rarely reach beyond a few ICC profiles' worth.
+constexpr qint64 kPngHeadBytes = qint64(1) << 20;
+constexpr quint16 kOrientationTag = 0x0112;
+constexpr quint16 kTiffShort = 3;
 
 // Bytes past the end read as zero, so a short header can never be read beyond.
 quint32 number(const QByteArray &data, qsizetype at, int bytes, bool bigEndian)
@@ -34,6 +38,49 @@ quint32 le32(const QByteArray &data, qsizetype at)
 quint32 be32(const QByteArray &data, qsizetype at)
 {
     return number(data, at, 4, true);
+}
+
+quint32 pngCrc(QByteArrayView bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xedb88320 ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes)
+        crc = table[(crc ^ uchar(byte)) & 0xff] ^ (crc >> 8);
+    return ~crc;
+}
+
+// The orientation in IFD0 of a TIFF structure, as a SHORT the way EXIF defines it.
+std::optional<int> tiffOrientation(const QByteArray &tiff)
+{
+    bool bigEndian = false;
+    if (tiff.startsWith(QByteArrayView("MM\0*", 4)))
+        bigEndian = true;
+    else if (!tiff.startsWith(QByteArrayView("II*\0", 4)))
+        return std::nullopt;
+    const qint64 ifd = number(tiff, 4, 4, bigEndian);
+    if (ifd < 8 || ifd + 2 > tiff.size())
+        return std::nullopt;
+    const qint64 count = number(tiff, ifd, 2, bigEndian);
+    if (ifd + 2 + 12 * count > tiff.size())
+        return std::nullopt;
+    for (qint64 entry = ifd + 2; entry < ifd + 2 + 12 * count; entry += 12) {
+        if (number(tiff, entry, 2, bigEndian) != kOrientationTag)
+            continue;
+        if (number(tiff, entry + 2, 2, bigEndian) != kTiffShort ||
+            number(tiff, entry + 4, 4, bigEndian) != 1)
+            return std::nullopt;
+        return int(number(tiff, entry + 8, 2, bigEndian));
+    }
+    return std::nullopt;
 }
 
 // Reads length bytes at an absolute position and puts the device back.
@@ -168,4 +215,27 @@ std::optional<QList<QSize>> readIcoEntrySizes(QIODevice &device)
         }
     }
     return sizes;
+}
+
+std::optional<int> readPngOrientation(QIODevice &device)
+{
+    const QByteArray head = readAt(device, 0, kPngHeadBytes);
+    if (!head.startsWith("\x89PNG\r\n\x1a\n"))
+        return std::nullopt;
+    // Each chunk: length, type, data, CRC of type and data. An eXIf after the pixels does not
+    // count, as PNG has it.
+    for (qint64 at = 8; at + 12 <= head.size();) {
+        const qint64 length = be32(head, at);
+        const QByteArrayView type(head.constData() + at + 4, 4);
+        if (type == "IDAT" || type == "IEND" || length > head.size() - at - 12)
+            return std::nullopt;
+        if (type == "eXIf") {
+            const QByteArrayView typeAndData(head.constData() + at + 4, 4 + length);
+            if (pngCrc(typeAndData) != be32(head, at + 8 + length))
+                return std::nullopt;
+            return tiffOrientation(head.mid(at + 8, length));
+        }
+        at += 12 + length;
+    }
+    return std::nullopt;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Reads what a BMP, GIF or ICO file's headers promise, before any pixel is decoded, so that
+// Reads what a BMP, GIF, ICO or PNG file's headers promise, before any pixel is decoded, so that
 // the real size a decoder will allocate can be checked first. A size nobody could allocate is
 // reported as it is; judging it is the caller's business.
 
@@ -36,3 +36,9 @@ std::optional<QSize> readGifCanvas(QIODevice &device);
 // may say anything). Nothing if the directory or an entry header lies outside the file.
 // Leaves the device where it was.
 std::optional<QList<QSize>> readIcoEntrySizes(QIODevice &device);
+
+// The EXIF orientation of a PNG's eXIf chunk, found among the chunks before the pixel data in
+// the first megabyte of the file; 1 to 8 mean something, the rest nothing. Nothing if there is
+// none, or if the chunk is damaged (its CRC or its TIFF structure). Leaves the device where it
+// was.
+std::optional<int> readPngOrientation(QIODevice &device);

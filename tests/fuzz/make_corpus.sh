@@ -23,3 +23,5 @@ convert "${picture[@]}" \( +clone -resize 8x8! \) "$out/two-frames.gif"
 convert "${picture[@]}" \( +clone -resize 48x48! \) "$out/two-entries.ico"
 convert "${picture[@]}" "$out/picture.png"
 cp "$here"/../data/*.jpg "$out/"
+# Camera-like photos, among them PNGs turned by their eXIf chunk.
+"$here/make_metadata_corpus.py" "$out"

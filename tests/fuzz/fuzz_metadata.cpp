@@ -1,0 +1,87 @@
+// libFuzzer target: every input is read for metadata as a photo's file would be, and what was
+// read is put into a freshly saved JPEG. Whatever the metadata, the saved file must decode to
+// the pixels of the same JPEG without it, and open upright as those pixels.
+
+#include "output/jpeg_writer.h"
+#include "output/metadata.h"
+#include "photo/jpeg_codec.h"
+#include "photo/photo_loader.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QString>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int inputFile = -1;
+int savedFile = -1;
+QImage picture;
+QByteArray plainJpeg;
+QImage plainPixels;
+
+// An in-memory file: a regular file to the code that opens it by name, at no disk cost.
+int memoryFile(const char *name)
+{
+    const int fd = memfd_create(name, 0);
+    if (fd < 0) {
+        std::perror("memfd_create");
+        std::abort();
+    }
+    return fd;
+}
+
+QString pathOf(int fd)
+{
+    return QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
+void replaceContents(int fd, const void *data, size_t size)
+{
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    inputFile = memoryFile("fuzz-input");
+    savedFile = memoryFile("fuzz-saved");
+    // Not square, so that a turn shows in the size; sides not a multiple of the 16-pixel blocks.
+    picture = QImage(40, 24, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 6, y * 10, 255 - x * 3));
+    plainJpeg = encodeAsSaved(picture).data;
+    plainPixels = decodeJpeg(plainJpeg).image;
+    if (plainPixels.isNull())
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    replaceContents(inputFile, data, size);
+    const PhotoMetadata metadata = readMetadata(pathOf(inputFile));
+    const MetadataResult saved = withMetadata(plainJpeg, metadata, picture.size());
+
+    const DecodedJpeg decoded = decodeJpeg(saved.jpeg);
+    if (decoded.status != JpegStatus::Ok || decoded.image != plainPixels)
+        __builtin_trap();
+    // As the program opens it again: the orientation must have become upright.
+    replaceContents(savedFile, saved.jpeg.constData(), size_t(saved.jpeg.size()));
+    const LoadedPhoto reopened = loadPhoto(pathOf(savedFile));
+    if (!reopened.ok() || reopened.image != plainPixels)
+        __builtin_trap();
+    return 0;
+}
