@@ -5,6 +5,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
+#include <functional>
+
 // Records what the window asks of the desktop and answers open dialogs and folder choosers
 // from queues (an empty answer, or an empty queue, is a cancel).
 class FakeDesktop final : public Desktop
@@ -32,12 +35,18 @@ public:
     }
     void message(QWidget *, const QString &title, const QString &text) override
     {
-        messages.append({title, text, {}});
+        listMessage(nullptr, title, text, {});
     }
     void listMessage(QWidget *, const QString &title, const QString &text,
                      const QStringList &lines) override
     {
         messages.append({title, text, lines});
+        // What reaches the window while a real box waits for its OK.
+        ++boxesOpen;
+        deepest = std::max(deepest, boxesOpen);
+        if (const auto events = std::exchange(whileBoxShows, {}))
+            events();
+        --boxesOpen;
     }
     void beep() override { ++beeps; }
 
@@ -47,4 +56,6 @@ public:
     QList<OpenDialogRequest> requests;
     QList<Message> messages;
     int beeps = 0;
+    std::function<void()> whileBoxShows; // once, inside the next box
+    int boxesOpen = 0, deepest = 0;
 };

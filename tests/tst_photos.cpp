@@ -151,6 +151,30 @@ private slots:
         QVERIFY(readFile(f_.files->filePath(u"good.jpg"_s)).startsWith("\xff\xd8"));
     }
 
+    // Boxes asked for while one shows wait their turn, once each. A burst of photos handed
+    // over meanwhile opens no box inside it; after it only the newest is opened, with one box
+    // for the whole burst, and the window goes on.
+    void handedOverBurstOpensTheNewestOnce()
+    {
+        const QString bad = writeFile(f_.files->filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0");
+        f_.desktop.whileBoxShows = [&] {
+            for (int i = 0; i < 1000; ++i)
+                f_.form->handOver(bad);
+            f_.press("校正");
+            f_.press("校正");
+            QTest::qWait(50); // the box's own event loop
+        };
+        f_.press("Command1");
+        QTRY_COMPARE(f_.desktop.messages.size(), 3);
+        QCOMPARE(f_.messageTexts().mid(1),
+                 QStringList({u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s,
+                              u"提示|无法打开该图片文件！"_s}));
+        QCOMPARE(f_.desktop.deepest, 1);
+        f_.form->handOver(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
+        QTRY_COMPARE(f_.photo("SaveForm")->image().size(), QSize(30, 20));
+        QCOMPARE(f_.desktop.messages.size(), 3);
+    }
+
     void dragMovesByPointerTravelThenClicks()
     {
         QImage image = filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)

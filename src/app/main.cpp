@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     // Closing the window stops the pass and removes the preview file, as 退出 does.
     QObject::connect(&termination, &TerminationSignals::received, &form, &QWidget::close);
     QObject::connect(&server, &InstanceServer::fileReceived, &form, [&form](const QString &path) {
-        form.openTarget(path);
+        form.handOver(path);
         form.raise();
         form.activateWindow();
     });

@@ -5,6 +5,7 @@
 #include "app/control_roster.h"
 #include "app/desktop.h"
 #include "app/lifecycle.h"
+#include "app/one_box_desktop.h"
 #include "app/photo_box.h"
 #include "app/preview_image.h"
 #include "app/sample_size_menu.h"
@@ -58,10 +59,11 @@ RenderedPreview renderKeptPreview(const QImage &target, QSize frame, const QStri
 
 MainForm::MainForm(Desktop &desktop, QWidget *parent)
     : QWidget(parent)
-    , desktop_(desktop)
+    , boxes_(new OneBoxDesktop(desktop, this))
+    , desktop_(*boxes_)
     , ui_(buildControls(this))
     , sampleMenu_(new SampleSizeMenu(this))
-    , series_(new SeriesFlow(desktop, this))
+    , series_(new SeriesFlow(desktop_, this))
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
@@ -101,6 +103,7 @@ void MainForm::wireControls()
     connect(ui_.reference, &PhotoBox::menuRequested, this, showSampleMenu);
     connect(ui_.target, &PhotoBox::menuRequested, this,
             [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
+    connect(boxes_, &OneBoxDesktop::boxesClosed, this, &MainForm::openPendingWhenFree);
     for (PhotoBox *photo : {ui_.reference, ui_.target}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
@@ -193,9 +196,26 @@ void MainForm::runInBackground(int stages, const std::function<void(WorkProgress
     // Closed while the work ran: a preview it wrote goes too.
     if (closed_)
         Lifecycle::removeTemporaryPreview();
-    if (!pendingTarget_.isEmpty())
-        QTimer::singleShot(
-            0, this, [this, path = std::exchange(pendingTarget_, QString())] { openTarget(path); });
+    openPendingWhenFree();
+}
+
+void MainForm::handOver(const QString &path)
+{
+    pendingTarget_ = path;
+    openPendingWhenFree();
+}
+
+void MainForm::openPendingWhenFree()
+{
+    if (pendingTarget_.isEmpty() || pendingScheduled_ || working_ || boxes_->showingBox())
+        return;
+    pendingScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pendingScheduled_ = false;
+        // Busy again by now: the end of that work or box calls here once more.
+        if (!working_ && !boxes_->showingBox() && !pendingTarget_.isEmpty())
+            openTarget(std::exchange(pendingTarget_, QString()));
+    });
 }
 
 void MainForm::showWorkProgress(double fraction)
@@ -269,19 +289,24 @@ std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
         if (!target.preview.image.isNull())
             target.metadata = readMetadata(path);
     });
+    // A newer photo is waiting: what became of this one no longer matters to the user.
+    const bool superseded = !pendingTarget_.isEmpty();
     switch (photo.outcome) {
     case LoadedPhoto::Outcome::Ok:
         break;
     case LoadedPhoto::Outcome::OutOfMemory:
-        showOutOfMemory();
+        if (!superseded)
+            showOutOfMemory();
         return std::nullopt;
     case LoadedPhoto::Outcome::Unreadable:
-        showUnreadablePhoto();
+        if (!superseded)
+            showUnreadablePhoto();
         return std::nullopt;
     }
     // Our own encoding of a picture decodes again unless memory ran out.
     if (target.preview.image.isNull()) {
-        showOutOfMemory();
+        if (!superseded)
+            showOutOfMemory();
         return std::nullopt;
     }
     target.image = std::move(photo.image);
@@ -297,8 +322,8 @@ void MainForm::showTarget(Target target)
 
 void MainForm::openTarget(const QString &path)
 {
-    // Handed over by a second start while a photo is read or saved: after that.
-    if (working_) {
+    // Asked for while a photo is read or saved, or a box shows: after that.
+    if (working_ || boxes_->showingBox()) {
         pendingTarget_ = path;
         return;
     }

@@ -17,6 +17,7 @@
 
 class ActionButtons;
 class Desktop;
+class OneBoxDesktop;
 class SampleSizeMenu;
 class SeriesFlow;
 class WorkProgress;
@@ -36,6 +37,9 @@ public:
 
     // Opens path as the photo to correct, as if it had been chosen through 导入将校正照片.
     void openTarget(const QString &path);
+    // A photo handed over by another start: opened once the window is free, the newest of a
+    // burst only, and an older one still loading is dropped without a word.
+    void handOver(const QString &path);
 
 signals:
     // 退出 was pressed: the program should end now.
@@ -52,6 +56,7 @@ private:
     // Photos in and out. Reading, encoding and saving run off the window's thread while it
     // keeps painting (user input waits), one piece of work at a time.
     void runInBackground(int stages, const std::function<void(WorkProgress &)> &work);
+    void openPendingWhenFree();
     void showWorkProgress(double fraction);
     QString askForPhoto();
     // The photo at path; nothing when it cannot be read (the user is told).
@@ -100,6 +105,7 @@ private:
     void showUsageGuide();
     void exitProgram();
 
+    OneBoxDesktop *boxes_;
     Desktop &desktop_;
     Controls ui_;
     std::unique_ptr<ActionButtons> actions_;
@@ -122,6 +128,7 @@ private:
     // Work off the window's thread is under way; a target handed over meanwhile waits.
     bool working_ = false;
     QString pendingTarget_;
+    bool pendingScheduled_ = false;
     // The window was closed or left: no temporary preview is written any more.
     bool closed_ = false;
     // The progress bar as the work found it: minimum, maximum, value.
