@@ -596,20 +596,3 @@ MetadataResult withMetadata(const QByteArray &jpeg, const PhotoMetadata &metadat
     }
     return result;
 }
-
-QString metadataPartName(MetadataPart part)
-{
-    switch (part) {
-    case MetadataPart::Exif:
-        return u"EXIF"_s;
-    case MetadataPart::Xmp:
-        return u"XMP"_s;
-    case MetadataPart::Iptc:
-        return u"IPTC"_s;
-    case MetadataPart::IccProfile:
-        return u"ICC 色彩配置文件"_s;
-    case MetadataPart::All:
-        break;
-    }
-    return u"元数据"_s;
-}
