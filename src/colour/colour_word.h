@@ -16,8 +16,8 @@ struct Channels
     friend bool operator==(const Channels &, const Channels &) = default;
 };
 
-// Channel values as the user may give them: a reference or a difference is any finite number,
-// not only a byte.
+// Channel values as the boxes give them: a reference or a difference is any number, not only a
+// byte.
 struct ChannelValues
 {
     double red = 0;
