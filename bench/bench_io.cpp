@@ -1,6 +1,7 @@
 // Times the photo import, JPEG save and preview on a camera-sized photo, next to Qt's own
 // image reader and writer for comparison. Run by hand: bench_io [runs]
 
+#include "app/preview_geometry.h"
 #include "bench_support.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"

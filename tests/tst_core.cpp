@@ -1,8 +1,9 @@
+#include "app/channel_text.h"
+#include "app/placement.h"
 #include "colour/colour_word.h"
-#include "colour/number_text.h"
+#include "colour/target_pick.h"
 #include "correct/correction_pass.h"
 #include "correct/gains.h"
-#include "photo/placement.h"
 #include "test_support.h"
 
 #include <QTest>
@@ -17,16 +18,12 @@ char *toString(const Channels &c)
     return QTest::toString(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue));
 }
 
-namespace {
-
-ChannelTexts texts(const char *red, const char *green, const char *blue)
+char *toString(const ChannelValues &c)
 {
-    return {QString::fromUtf8(red), QString::fromUtf8(green), QString::fromUtf8(blue)};
+    return QTest::toString(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue));
 }
 
-} // namespace
-
-// Colours, numbers, gains, picks, placement and the pass, where they live.
+// Colours, box numbers, gains, picks, drag placement and the pass.
 class TestCore : public QObject
 {
     Q_OBJECT
@@ -84,34 +81,29 @@ private slots:
 
     void gains_data()
     {
-        QTest::addColumn<ChannelTexts>("reference");
+        QTest::addColumn<ChannelValues>("reference");
         QTest::addColumn<Channels>("target");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<Gains>("gains");
-        const auto row = [](const char *name, ChannelTexts reference, Channels target,
+        const auto row = [](const char *name, ChannelValues reference, Channels target,
                             GainOutcome outcome, Gains gains = {}) {
             QTest::newRow(name) << reference << target << int(outcome) << gains;
         };
-        row("skin", texts("220", "180", "160"), {200, 150, 170}, GainOutcome::Ok,
-            {0.1f, 0.2f, -0.05882353f});
+        row("skin", {220, 180, 160}, {200, 150, 170}, GainOutcome::Ok, {0.1f, 0.2f, -0.05882353f});
         // In double, then rounded once: 150 / 124 - 1 in float arithmetic would differ.
-        row("rounded once", texts("150", "0", "0"), {124, 1, 1}, GainOutcome::Ok,
-            {0.20967741f, -1, -1});
-        row("limit itself", texts("201", "201", "201"), {1, 1, 1}, GainOutcome::Ok,
-            {200, 200, 200});
-        row("red over", texts("202", "1", "1"), {1, 1, 1}, GainOutcome::TooLarge);
-        row("green over", texts("1", "202", "1"), {1, 1, 1}, GainOutcome::TooLarge);
-        row("blue over", texts("1", "1", "202"), {1, 1, 1}, GainOutcome::TooLarge);
+        row("rounded once", {150, 0, 0}, {124, 1, 1}, GainOutcome::Ok, {0.20967741f, -1, -1});
+        row("limit itself", {201, 201, 201}, {1, 1, 1}, GainOutcome::Ok, {200, 200, 200});
+        row("red over", {202, 1, 1}, {1, 1, 1}, GainOutcome::TooLarge);
+        row("green over", {1, 202, 1}, {1, 1, 1}, GainOutcome::TooLarge);
+        row("blue over", {1, 1, 202}, {1, 1, 1}, GainOutcome::TooLarge);
         // A target channel of 0: infinite, kept as it is (0/0), or zeroed (negative).
-        row("target 0", texts("0", "-5", "1"), {0, 0, 1}, GainOutcome::Ok, {0, -1, 0});
-        row("target 0, positive", texts("1", "1", "3"), {1, 1, 0}, GainOutcome::TooLarge);
-        row("not a number", texts("220", "180", "16o"), {1, 1, 1}, GainOutcome::InvalidNumber);
-        row("empty", texts("220", "", "1"), {1, 1, 1}, GainOutcome::InvalidNumber);
+        row("target 0", {0, -5, 1}, {0, 0, 1}, GainOutcome::Ok, {0, -1, 0});
+        row("target 0, positive", {1, 1, 3}, {1, 1, 0}, GainOutcome::TooLarge);
     }
 
     void gains()
     {
-        QFETCH(ChannelTexts, reference);
+        QFETCH(ChannelValues, reference);
         QFETCH(Channels, target);
         QFETCH(int, outcome);
         QFETCH(Gains, gains);
@@ -120,12 +112,19 @@ private slots:
         QCOMPARE(result.gains, gains);
     }
 
-    void gate()
+    // Both gates open on any one channel, and -0 counts as 0; a pick keeps the reference's
+    // fraction and sign beside the probe's bytes.
+    void gatesAndPick()
     {
-        QVERIFY(!hasDifference(texts("0", "", "abc")));
-        QVERIFY(!hasDifference(texts(" 0.0", "-0", "0x5")));
-        QVERIFY(hasDifference(texts("0", "0", "-1")));
-        QVERIFY(hasDifference(texts("3kg", "0", "0")));
+        for (const ChannelValues one : {ChannelValues{-1, 0, 0}, {0, 0.5, 0}, {0, 0, 3}}) {
+            QVERIFY(hasDifference(one));
+            QVERIFY(hasReference(one));
+        }
+        QVERIFY(!hasDifference({0, -0.0, 0}));
+        QVERIFY(!hasReference({-0.0, 0, 0}));
+        const TargetPick pick = pickTarget({220.5, -1, 0}, 200 + 256 * 150 + 65536 * 170);
+        QCOMPARE(pick.target, (Channels{200, 150, 170}));
+        QCOMPARE(pick.differences, (ChannelValues{20.5, -151, -170}));
     }
 
     // Halves go to even, results clamp; then every value of every channel passes through one

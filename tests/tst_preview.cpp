@@ -1,3 +1,4 @@
+#include "app/preview_geometry.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
 #include "photo/jpeg_codec.h"

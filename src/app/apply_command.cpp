@@ -1,6 +1,7 @@
 #include "app/apply_command.h"
 
 #include "app/command_line.h"
+#include "app/metadata_names.h"
 #include "output/series_export.h"
 
 #include <QDir>
@@ -13,34 +14,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString partName(MetadataPart part)
-{
-    switch (part) {
-    case MetadataPart::Exif:
-        return u"EXIF"_s;
-    case MetadataPart::Xmp:
-        return u"XMP"_s;
-    case MetadataPart::Iptc:
-        return u"IPTC"_s;
-    case MetadataPart::IccProfile:
-        return u"ICC profile"_s;
-    case MetadataPart::All:
-        break;
-    }
-    return u"metadata"_s;
-}
-
 // The line of one photo, as the window's summary tells it: where it went and what of its
 // metadata stayed behind, or why it was not saved.
 QString photoLine(const SeriesPhoto &photo)
 {
     switch (photo.outcome) {
     case SeriesPhoto::Outcome::Saved: {
-        QStringList lost;
-        for (const MetadataLoss &loss : photo.leftOut) {
-            if (!lost.contains(partName(loss.part)))
-                lost << partName(loss.part);
-        }
+        const QStringList lost = lostPartNames(photo.leftOut, PartNaming::CommandLine);
         const QString note = lost.isEmpty() ? QString() : u" (%1 not kept)"_s.arg(lost.join(u", "));
         return u"%1 -> %2%3"_s.arg(photo.source, QDir::toNativeSeparators(photo.saved), note);
     }

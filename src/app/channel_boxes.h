@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colour/number_text.h"
+#include "app/channel_text.h"
 
 class QLineEdit;
 

@@ -59,9 +59,8 @@ ApplyCommand applyCommand(const QCommandLineParser &parser, const QCommandLineOp
 
     const Channels ideal = colourArgument(parser, reference);
     const Channels picked = colourArgument(parser, target);
-    const ChannelTexts idealTexts{QString::number(ideal.red), QString::number(ideal.green),
-                                  QString::number(ideal.blue)};
-    const GainResult gains = computeGains(idealTexts, picked);
+    const GainResult gains =
+        computeGains({double(ideal.red), double(ideal.green), double(ideal.blue)}, picked);
     if (gains.outcome != GainOutcome::Ok) {
         refuse(u"The correction is too large: a gain above %1, or a target channel of 0 "
                "under a reference above 0."_s.arg(double(gainLimit)));

@@ -2,11 +2,14 @@
 
 #include "app/action_buttons.h"
 #include "app/background_work.h"
+#include "app/channel_text.h"
 #include "app/control_roster.h"
 #include "app/desktop.h"
 #include "app/lifecycle.h"
+#include "app/metadata_names.h"
 #include "app/one_box_desktop.h"
 #include "app/photo_box.h"
+#include "app/preview_geometry.h"
 #include "app/preview_image.h"
 #include "app/sample_size_menu.h"
 #include "app/series_flow.h"
@@ -376,11 +379,7 @@ void MainForm::saveTarget()
         desktop_.message(this, QCoreApplication::applicationName(), u"保存失败"_s);
         return;
     }
-    QStringList lost;
-    for (const MetadataLoss &loss : saved.leftOut) {
-        if (!lost.contains(metadataPartName(loss.part)))
-            lost << metadataPartName(loss.part);
-    }
+    const QStringList lost = lostPartNames(saved.leftOut, PartNaming::Window);
     // A photo that was no JPEG got a new file: from now on that is the photo's file.
     const bool beside = saved.path != targetPath_;
     if (beside)
@@ -446,32 +445,30 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
 
 void MainForm::pickReference()
 {
-    const Channels c = splitColour(probe_);
-    ui_.referenceBoxes.setTexts(
-        {QString::number(c.red), QString::number(c.green), QString::number(c.blue)});
+    ui_.referenceBoxes.setTexts(channelTexts(splitColour(probe_)));
 }
 
 void MainForm::pickTarget()
 {
-    const TargetPick pick = ::pickTarget(ui_.referenceBoxes.texts(), probe_);
-    switch (pick.outcome) {
-    case TargetPickOutcome::NeedReference:
+    const ChannelTexts referenceTexts = ui_.referenceBoxes.texts();
+    if (!hasReference(leadingNumbers(referenceTexts))) {
         notify(u"请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s);
         return;
-    case TargetPickOutcome::InvalidNumber:
+    }
+    const std::optional<ChannelValues> reference = completeNumbers(referenceTexts);
+    if (!reference) {
         showInvalidNumber();
         return;
-    case TargetPickOutcome::Ok:
-        break;
     }
-    ui_.targetBoxes.setTexts(pick.targetTexts);
-    ui_.differenceBoxes.setTexts(pick.differenceTexts);
+    const TargetPick pick = ::pickTarget(*reference, probe_);
+    ui_.targetBoxes.setTexts(channelTexts(pick.target));
+    ui_.differenceBoxes.setTexts(decimalTexts(pick.differences));
     targetChannels_ = pick.target;
 }
 
 void MainForm::correct()
 {
-    if (!hasDifference(ui_.differenceBoxes.texts())) {
+    if (!hasDifference(leadingNumbers(ui_.differenceBoxes.texts()))) {
         notify(u"你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s);
         return;
     }
@@ -480,11 +477,12 @@ void MainForm::correct()
 
 void MainForm::runCorrectionPass()
 {
-    const GainResult gains = computeGains(ui_.referenceBoxes.texts(), targetChannels_);
-    if (gains.outcome == GainOutcome::InvalidNumber) {
+    const std::optional<ChannelValues> reference = completeNumbers(ui_.referenceBoxes.texts());
+    if (!reference) {
         showInvalidNumber();
         return;
     }
+    const GainResult gains = computeGains(*reference, targetChannels_);
     actions_->apply(ActionEvent::PassStarted);
     series_->setGains(std::nullopt);
     if (gains.outcome == GainOutcome::TooLarge) {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/control_roster.h"
+#include "app/placement.h"
 #include "colour/colour_word.h"
 #include "correct/gains.h"
 #include "output/metadata.h"
-#include "photo/placement.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,6 +1,7 @@
 #include "app/series_flow.h"
 
 #include "app/desktop.h"
+#include "app/metadata_names.h"
 
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -48,11 +49,7 @@ QString photoLine(const SeriesPhoto &photo)
     if (photo.outcome != SeriesPhoto::Outcome::Saved)
         return u"%1：%2"_s.arg(source, reasonText(photo));
     QString line = u"%1 → %2"_s.arg(source, QFileInfo(photo.saved).fileName());
-    QStringList lost;
-    for (const MetadataLoss &loss : photo.leftOut) {
-        if (!lost.contains(metadataPartName(loss.part)))
-            lost << metadataPartName(loss.part);
-    }
+    const QStringList lost = lostPartNames(photo.leftOut, PartNaming::Window);
     if (!lost.isEmpty())
         line += u"：照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s));
     return line;

@@ -16,6 +16,17 @@ struct Channels
     friend bool operator==(const Channels &, const Channels &) = default;
 };
 
+// Channel values as the boxes give them: a reference or a difference is any number, not only a
+// byte.
+struct ChannelValues
+{
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+
+    friend bool operator==(const ChannelValues &, const ChannelValues &) = default;
+};
+
 ColourWord colourWordFromRgb(QRgb rgb);
 
 // For words 0..16777215 these are the three bytes. Other words follow the same arithmetic,

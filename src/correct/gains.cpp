@@ -25,17 +25,11 @@ std::optional<float> channelGain(double reference, int target)
 
 } // namespace
 
-GainResult computeGains(const ChannelTexts &reference, const Channels &target)
+GainResult computeGains(const ChannelValues &reference, const Channels &target)
 {
-    const std::optional<double> red = completeNumber(reference.red);
-    const std::optional<double> green = completeNumber(reference.green);
-    const std::optional<double> blue = completeNumber(reference.blue);
-    if (!red || !green || !blue)
-        return {GainOutcome::InvalidNumber, {}};
-
-    const std::optional<float> redGain = channelGain(*red, target.red);
-    const std::optional<float> greenGain = channelGain(*green, target.green);
-    const std::optional<float> blueGain = channelGain(*blue, target.blue);
+    const std::optional<float> redGain = channelGain(reference.red, target.red);
+    const std::optional<float> greenGain = channelGain(reference.green, target.green);
+    const std::optional<float> blueGain = channelGain(reference.blue, target.blue);
     const auto withinLimit = [](const std::optional<float> &gain) {
         return gain && *gain <= gainLimit;
     };
@@ -44,8 +38,7 @@ GainResult computeGains(const ChannelTexts &reference, const Channels &target)
     return {GainOutcome::Ok, {*redGain, *greenGain, *blueGain}};
 }
 
-bool hasDifference(const ChannelTexts &differences)
+bool hasDifference(const ChannelValues &differences)
 {
-    return leadingNumber(differences.red) != 0.0 || leadingNumber(differences.green) != 0.0 ||
-           leadingNumber(differences.blue) != 0.0;
+    return differences.red != 0.0 || differences.green != 0.0 || differences.blue != 0.0;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "colour/colour_word.h"
-#include "colour/number_text.h"
 
 // Per-channel gains of a correction pass: each channel value v becomes v + gain * v. Stored as
 // 32-bit floats because the pass's results depend on that rounding.
@@ -19,8 +18,6 @@ inline constexpr float gainLimit = 200.0f;
 
 enum class GainOutcome {
     Ok,
-    // A reference box does not hold a complete number.
-    InvalidNumber,
     // A gain is above the limit, or infinite because its target channel is 0.
     TooLarge,
 };
@@ -35,7 +32,7 @@ struct GainResult
 // gain = reference / target - 1 in double, rounded once to float. A target channel of 0 has
 // no quotient, so: a positive reference is an infinite gain (refused), a zero reference keeps
 // the channel (gain 0), a negative one zeroes it (gain -1), as a negative reference always does.
-GainResult computeGains(const ChannelTexts &reference, const Channels &target);
+GainResult computeGains(const ChannelValues &reference, const Channels &target);
 
-// The correction gate: false when all three difference boxes read 0 as leading numbers.
-bool hasDifference(const ChannelTexts &differences);
+// The correction gate: false while all three differences are 0.
+bool hasDifference(const ChannelValues &differences);

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -26,22 +25,6 @@ bool refusesReplacement(int fd)
     return flags & (FS_APPEND_FL | FS_IMMUTABLE_FL);
 }
 
-// A short name of our own, so that the target's name may be as long as the file system allows.
-FileDescriptor createTemporary(int folder, QByteArray &name, mode_t mode)
-{
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = ".orvane-";
-        for (int i = 0; i < 8; ++i)
-            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
-        const int fd = ::openat(folder, name.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return FileDescriptor(fd);
-    }
-    return FileDescriptor(-1);
-}
-
 // The file being replaced keeps its owner and group where the process may set them (root
 // always, a user only the group), and its permission bits in any case.
 bool takeOver(int fd, const struct stat &original)
@@ -57,7 +40,7 @@ bool writeAndRename(int folder, const QByteArray &name, const QByteArray &data, 
                     const struct stat *original, Durability durability)
 {
     QByteArray temporary;
-    const FileDescriptor file = createTemporary(folder, temporary, mode);
+    const FileDescriptor file = createHiddenFile(folder, temporary, mode);
     if (!file)
         return false;
     const bool synced = durability == Durability::Synced;

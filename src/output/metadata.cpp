@@ -1,15 +1,13 @@
 #include "output/metadata.h"
 
+#include "output/file_descriptor.h"
 #include "output/inflated_size.h"
 
 #include <exiv2/exiv2.hpp>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -500,15 +498,12 @@ Selection selectMetadata(FileBytes &file)
 PhotoMetadata readMetadata(const QString &path)
 {
     PhotoMetadata metadata;
-    // Opened without blocking, since a named pipe may stand where the photo was.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // A named pipe may stand where the photo was.
+    qint64 size = 0;
+    const FileDescriptor fd = openRegularFile(QFile::encodeName(path), &size);
+    if (!fd)
         return metadata;
-    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return metadata;
-    FileBytes file(fd, status.st_size);
+    FileBytes file(fd.get(), size);
     const Selection selection = selectMetadata(file);
     auto &losses = metadata.unreadable;
     losses = selection.losses;
@@ -595,21 +590,4 @@ MetadataResult withMetadata(const QByteArray &jpeg, const PhotoMetadata &metadat
             kept = trial;
     }
     return result;
-}
-
-QString metadataPartName(MetadataPart part)
-{
-    switch (part) {
-    case MetadataPart::Exif:
-        return u"EXIF"_s;
-    case MetadataPart::Xmp:
-        return u"XMP"_s;
-    case MetadataPart::Iptc:
-        return u"IPTC"_s;
-    case MetadataPart::IccProfile:
-        return u"ICC 色彩配置文件"_s;
-    case MetadataPart::All:
-        break;
-    }
-    return u"元数据"_s;
 }

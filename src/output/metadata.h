@@ -53,6 +53,3 @@ PhotoMetadata readMetadata(const QString &path);
 // for RGB data does not fit the picture and is left out. Never fails: what cannot be
 // written is left out and listed, and at worst the JPEG bytes come back as they were.
 MetadataResult withMetadata(const QByteArray &jpeg, const PhotoMetadata &metadata, QSize saved);
-
-// A short Chinese name of a part, for the window's note.
-QString metadataPartName(MetadataPart part);

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
@@ -43,21 +42,10 @@ NewFile publish(const QString &folder, const QString &stem, const QString &suffi
 NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QString &stem,
                                const QString &suffix, const QByteArray &data, int first)
 {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     QByteArray hidden;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        hidden = ".orvane-";
-        for (int i = 0; i < 8; ++i)
-            hidden += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
-        fd = ::openat(folder, hidden.constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return {{}, errno};
-    }
-    if (fd < 0)
-        return {{}, EEXIST};
-    const FileDescriptor file(fd);
+    const FileDescriptor file = createHiddenFile(folder, hidden, 0666);
+    if (!file)
+        return {{}, errno};
     NewFile result;
     if (!writeAll(file.get(), data) || ::fsync(file.get()) != 0) {
         result.error = errno;

@@ -1,5 +1,6 @@
 #include "photo/photo_loader.h"
 
+#include "output/file_descriptor.h"
 #include "photo/jpeg_codec.h"
 #include "photo/picture_header.h"
 
@@ -8,10 +9,6 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QTransform>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -274,19 +271,13 @@ LoadedPhoto readWithQt(QFile &file)
     return photo.image.isNull() ? outOfMemory() : photo;
 }
 
-// Opens without blocking (a FIFO would wait for a writer) and judges the file that was opened,
-// not whatever the name points to a moment later.
+// A QFile over openRegularFile(): it reads the file that was judged.
 bool openRegularFile(QFile &file, const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    FileDescriptor fd = ::openRegularFile(QFile::encodeName(path));
+    if (!fd || !file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return false;
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
+    fd.release();
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "colour/number_text.h"
+#include "app/channel_text.h"
 
 #include <QLocale>
 
@@ -84,4 +84,30 @@ std::optional<double> completeNumber(QStringView text)
 QString decimalText(double value)
 {
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
+ChannelValues leadingNumbers(const ChannelTexts &texts)
+{
+    return {leadingNumber(texts.red), leadingNumber(texts.green), leadingNumber(texts.blue)};
+}
+
+std::optional<ChannelValues> completeNumbers(const ChannelTexts &texts)
+{
+    const std::optional<double> red = completeNumber(texts.red);
+    const std::optional<double> green = completeNumber(texts.green);
+    const std::optional<double> blue = completeNumber(texts.blue);
+    if (!red || !green || !blue)
+        return std::nullopt;
+    return ChannelValues{*red, *green, *blue};
+}
+
+ChannelTexts channelTexts(const Channels &channels)
+{
+    return {QString::number(channels.red), QString::number(channels.green),
+            QString::number(channels.blue)};
+}
+
+ChannelTexts decimalTexts(const ChannelValues &values)
+{
+    return {decimalText(values.red), decimalText(values.green), decimalText(values.blue)};
 }

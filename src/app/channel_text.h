@@ -1,5 +1,7 @@
 #pragma once
 
+#include "colour/colour_word.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -29,3 +31,13 @@ std::optional<double> completeNumber(QStringView text);
 // Plain decimal text that reads back to the same double: "20", "-10", "0.5", never an exponent.
 // Negative zero is written "0".
 QString decimalText(double value);
+
+// The boxes of a triple as numbers, each read as the gates read it.
+ChannelValues leadingNumbers(const ChannelTexts &texts);
+
+// The boxes of a triple as numbers for the arithmetic; nullopt when any box is not one.
+std::optional<ChannelValues> completeNumbers(const ChannelTexts &texts);
+
+// What a pick writes: the probe's channels as whole numbers, the differences by decimalText().
+ChannelTexts channelTexts(const Channels &channels);
+ChannelTexts decimalTexts(const ChannelValues &values);

@@ -1,4 +1,4 @@
-#include "photo/placement.h"
+#include "app/placement.h"
 
 #include <cmath>
 
