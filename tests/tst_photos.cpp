@@ -184,7 +184,8 @@ private slots:
     }
 
     // The border of a picture box is not part of its picture: over it the readout and the probe
-    // stay, a click picks nothing, and a press there starts no drag.
+    // stay, a click picks nothing, a press there starts no drag, and a press on the picture
+    // released off it picks nothing.
     void borderIsNoPicture()
     {
         QImage image = filled({30, 20}, QColor(50, 60, 70));
@@ -194,7 +195,8 @@ private slots:
         f_.clickAt(target, {0, 0});
         QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
         const QPoint place = target->pos();
-        for (const QPoint border : {QPoint(0, 5), QPoint(33, 5), QPoint(5, 1), QPoint(5, 22)}) {
+        // The border pixels next to the picture's first and last column and row.
+        for (const QPoint border : {QPoint(1, 5), QPoint(32, 5), QPoint(5, 1), QPoint(5, 22)}) {
             QTest::mouseMove(target, border);
             QTest::mousePress(target, Qt::LeftButton, {}, border);
             QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
@@ -205,6 +207,9 @@ private slots:
         PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
         QTest::mouseMove(swatch, QPoint(0, 30));
         QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
+        // Nor does a press on the picture that is released off it.
+        QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(5, 30));
+        QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-20, 30));
         QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"  "_s); // all three empty
     }
 
