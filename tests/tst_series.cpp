@@ -165,6 +165,8 @@ private slots:
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
         QVERIFY(!f.form->findChild<QProgressDialog *>());
+        // The menu is shared, and the swatches' shows the four sizes alone.
+        QCOMPARE(f.menu(f.photo("Picture2"), {20, 30}).size(), 5);
 
         QStringList many;
         for (int i = 0; i < 8; ++i) {
