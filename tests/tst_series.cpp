@@ -1,3 +1,4 @@
+#include "app/qt_desktop.h"
 #include "app/series_flow.h"
 #include "correct/correction_pass.h"
 #include "memory_limit.h"
@@ -9,8 +10,10 @@
 #include "window_fixture.h"
 
 #include <QColorSpace>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QSignalSpy>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using Outcome = SeriesPhoto::Outcome;
@@ -126,6 +129,42 @@ private slots:
         QVERIFY(!saved.isEmpty() && saved.size() < 3); // one per worker at most
         saved.sort();
         QCOMPARE(entries(out), saved);
+    }
+
+    // The real box a series ends with: a short list on its face, a long one folded into the
+    // details the user opens.
+    void summaryBoxFoldsLongLists_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("folded");
+        QTest::newRow("two") << 2 << false;
+        QTest::newRow("twelve") << 12 << false;
+        QTest::newRow("thirteen") << 13 << true;
+    }
+
+    void summaryBoxFoldsLongLists()
+    {
+        QFETCH(int, lines);
+        QFETCH(bool, folded);
+        QStringList list;
+        for (int i = 0; i < lines; ++i)
+            list << u"p%1.jpg：内存不足"_s.arg(i);
+        QString face = u"unread"_s;
+        QString details;
+        QTimer reader;
+        connect(&reader, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                face = box->informativeText();
+                details = box->detailedText();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        reader.start(10);
+        QtDesktop().listMessage(nullptr, u"提示"_s,
+                                u"已保存 0 张照片，%1 张未能保存。"_s.arg(lines), list);
+        const QString joined = list.join(u'\n');
+        QCOMPARE(face, folded ? QString() : joined);
+        QCOMPARE(details, folded ? joined : QString());
     }
 
     // The entry appears once a pass has completed; the series then uses that pass's gains and
