@@ -131,6 +131,27 @@ private slots:
         QCOMPARE(entries(out), saved);
     }
 
+    // A full disk, a folder or medium that refuses writing, a name too long, anything else.
+    void writeFailuresInWords_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("disk full") << ENOSPC << u"磁盘空间不足"_s;
+        QTest::newRow("over quota") << EDQUOT << u"磁盘空间不足"_s;
+        QTest::newRow("folder refuses") << EACCES << u"没有写入权限"_s;
+        QTest::newRow("not permitted") << EPERM << u"没有写入权限"_s;
+        QTest::newRow("read-only medium") << EROFS << u"没有写入权限"_s;
+        QTest::newRow("name too long") << ENAMETOOLONG << u"文件名过长"_s;
+        QTest::newRow("not a folder") << ENOTDIR << u"无法写入文件"_s;
+    }
+
+    void writeFailuresInWords()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QCOMPARE(writeFailureText(error), text);
+    }
+
     // The real box a series ends with: a short list on its face, a long one folded into the
     // details the user opens.
     void summaryBoxFoldsLongLists_data()
