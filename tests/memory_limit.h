@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -26,6 +28,19 @@ inline bool capAddressSpace(qint64 headroom)
     const qint64 used = statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE);
     const rlimit limit{rlim_t(used + headroom), rlim_t(used + headroom)};
     return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+// Whether a thread Qt started is still there. Qt's threads are detached: one whose wait() has
+// returned runs on for a moment, and only once it is gone is its stack free for a new thread.
+inline bool qtThreadLeft()
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        if (name.open(QIODevice::ReadOnly) && name.readAll() == "QThread\n")
+            return true;
+    }
+    return false;
 }
 
 } // namespace memory_limit_detail
@@ -74,12 +89,16 @@ inline int inCappedRerun(qint64 headroom, const std::function<int()> &work)
 
 // Holds every thread the process can still start, until destroyed: run under a memory limit,
 // nothing after it gets a thread. Threads that ended leave stacks to reuse, so a limit alone
-// does not do it.
+// does not do it; and a Qt thread still ending would leave its stack only after the taking,
+// so it is waited for first (under load it may run on for milliseconds).
 class ThreadsTaken
 {
 public:
     ThreadsTaken()
     {
+        const QDeadlineTimer deadline(std::chrono::seconds(10));
+        while (memory_limit_detail::qtThreadLeft() && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         try {
             for (;;)
                 holders_.emplace_back([this] {
