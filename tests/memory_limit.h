@@ -1,12 +1,11 @@
 #pragma once
 
+#include "test_support.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTest>
 
 #include <atomic>
 #include <chrono>
@@ -59,32 +58,14 @@ inline int underMemoryLimit(qint64 headroom, const std::function<int()> &work)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// For window code: the current test function runs again in a fresh process of this test, which
-// caps itself here and returns work(); the caller's checks on that result then decide the
+// For window code: the current test function runs again in a fresh process (rerunStatus()),
+// which caps itself here and returns work(); the caller's checks on that result then decide the
 // child's exit status, which is what this returns to the first process (0: all passed).
 inline int inCappedRerun(qint64 headroom, const std::function<int()> &work)
 {
-    constexpr const char *kCapped = "ORVANE_TEST_MEMORY_CAPPED";
-    if (qEnvironmentVariableIsSet(kCapped))
+    if (inRerun())
         return memory_limit_detail::capAddressSpace(headroom) ? work() : -1;
-    QString function = QString::fromLatin1(QTest::currentTestFunction());
-    if (QTest::currentDataTag())
-        function += u':' + QString::fromUtf8(QTest::currentDataTag());
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kCapped), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {function});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished();
-        return -1;
-    }
-    const QByteArray output = child.readAllStandardOutput();
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        qWarning("%s", output.constData());
-    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    return rerunStatus();
 }
 
 // Holds every thread the process can still start, until destroyed: run under a memory limit,
