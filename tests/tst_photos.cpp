@@ -223,6 +223,16 @@ private slots:
         QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
         const QColor middle = f_.preview().pixelColor(f_.preview().rect().center());
         QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
+        // Stretched smoothly: a fine pattern shown at half its size is grey, not black and white.
+        PreviewImage checks;
+        checks.setImage(painted({64, 48}, [](int x, int y) {
+            return (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        }));
+        checks.resize(32, 24);
+        const QImage shown = checks.grab().toImage();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                QVERIFY(qAbs(qGray(shown.pixel(x, y)) - 128) < 32);
 
         auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
         QVERIFY(!frame->isVisible());
