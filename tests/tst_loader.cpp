@@ -118,7 +118,7 @@ private slots:
 
         const QSize size(16, 16);
         const QByteArray rgb24 = QByteArray(size.width() * 3, char(0x80)).repeated(size.height());
-        refused("bmp 24-bit, truncated", bmp(size, 24, rgb24).chopped(100));
+        refused("bmp 24-bit, one byte short", bmp(size, 24, rgb24).chopped(1));
         refused("bmp, pixel offset past the end", bmp(size, 24, rgb24, {}, 0, {}, 4096));
         refused("bmp 8-bit without a palette", bmp({64, 64}, 8, QByteArray(64 * 64, 1)));
         refused("bmp 70000 pixels wide", bmp({70000, 1}, 24, QByteArray(70000 * 3 + 3, 0)));
