@@ -3,9 +3,14 @@
 // Pictures, files and folders as the tests make and read them.
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
 
 #include <functional>
 
@@ -68,4 +73,41 @@ inline QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// For what a process settles once, at its start (its locale, a memory cap): the current test
+// function runs again in a fresh process of this test, with these variables set (an empty value
+// unsets one), and there inRerun() is true. Returns that process's exit status, which its
+// checks decide (0: all passed); -1 if it crashed or hung.
+inline bool inRerun()
+{
+    return qEnvironmentVariableIsSet("ORVANE_TEST_RERUN");
+}
+
+inline int rerunStatus(const QMap<QString, QString> &variables = {})
+{
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        function += u':' + QString::fromUtf8(QTest::currentDataTag());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORVANE_TEST_RERUN"), QStringLiteral("1"));
+    for (auto it = variables.begin(); it != variables.end(); ++it) {
+        if (it.value().isEmpty())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {function});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
+    }
+    const QByteArray output = child.readAllStandardOutput();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        qWarning("%s", output.constData());
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }

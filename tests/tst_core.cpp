@@ -6,6 +6,7 @@
 #include "correct/gains.h"
 #include "test_support.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 #include <array>
@@ -129,16 +130,27 @@ private slots:
 
     // Halves go to even, results clamp; then every value of every channel passes through one
     // scan line, each channel in a different order so that a swapped table shows.
+    // Both ways a row can go, where the processor has the sixteen-pixel one.
     void rowGoesThroughTables_data()
     {
         QTest::addColumn<Gains>("gains");
-        QTest::newRow("skin") << Gains{0.1f, 0.2f, -0.05882353f};
-        QTest::newRow("exact halves") << Gains{0.5f, -0.5f, 1.5f};
-        QTest::newRow("clamping") << Gains{3.0f, 200.0f, std::numeric_limits<float>::lowest()};
+        QTest::addColumn<bool>("wide");
+        for (const bool wide : {false, true}) {
+            const char *way = wide ? "16 pixels" : "1 pixel";
+            QTest::addRow("skin, %s", way) << Gains{0.1f, 0.2f, -0.05882353f} << wide;
+            QTest::addRow("exact halves, %s", way) << Gains{0.5f, -0.5f, 1.5f} << wide;
+            QTest::addRow("clamping, %s", way)
+                << Gains{3.0f, 200.0f, std::numeric_limits<float>::lowest()} << wide;
+        }
     }
 
     void rowGoesThroughTables()
     {
+        QFETCH(bool, wide);
+        const auto restore = qScopeGuard([] { allowWideRowLookup(true); });
+        if (allowWideRowLookup(wide) != wide)
+            QSKIP("this processor cannot look up sixteen pixels at a time");
+        qInfo("ran %s", wide ? "sixteen pixels at a time" : "one pixel at a time");
         QCOMPARE(correctedChannel(0.5f, 3), 4);
         QCOMPARE(correctedChannel(0.5f, 5), 8);
         QCOMPARE(correctedChannel(0.20967741f, 155), 187);

@@ -29,6 +29,18 @@ QByteArray bmp(QSize size, int bits, const QByteArray &pixels, const QByteArray 
     return "BM" + le(offset + pixels.size()) + le(0) + le(offset) + info + masks + palette + pixels;
 }
 
+// A BMP file with a 108-byte (V4) info header, which holds the masks of red, green, blue and
+// alpha whatever the compression.
+QByteArray bmpV4(QSize size, int bits, quint32 compression, const std::array<quint32, 4> &masks,
+                 const QByteArray &pixels)
+{
+    const QByteArray info = le(108) + le(size.width()) + le(size.height()) + le(1, 2) +
+                            le(bits, 2) + le(compression) + le(pixels.size()) + le(2835) +
+                            le(2835) + le(0) + le(0) + le(masks[0]) + le(masks[1]) + le(masks[2]) +
+                            le(masks[3]) + le(0) + QByteArray(48, 0);
+    return "BM" + le(122 + pixels.size()) + le(0) + le(122) + info + pixels;
+}
+
 QByteArray ico(const QList<QByteArray> &pngs)
 {
     QByteArray head = le(0, 2) + le(1, 2) + le(pngs.size(), 2), body;
@@ -106,7 +118,7 @@ private slots:
 
         const QSize size(16, 16);
         const QByteArray rgb24 = QByteArray(size.width() * 3, char(0x80)).repeated(size.height());
-        refused("bmp 24-bit, truncated", bmp(size, 24, rgb24).chopped(100));
+        refused("bmp 24-bit, one byte short", bmp(size, 24, rgb24).chopped(1));
         refused("bmp, pixel offset past the end", bmp(size, 24, rgb24, {}, 0, {}, 4096));
         refused("bmp 8-bit without a palette", bmp({64, 64}, 8, QByteArray(64 * 64, 1)));
         refused("bmp 70000 pixels wide", bmp({70000, 1}, 24, QByteArray(70000 * 3 + 3, 0)));
@@ -122,6 +134,21 @@ private slots:
         loaded("bmp 16-bit 5-6-5 mid grey",
                bmp(size, 16, le(0x8410, 2).repeated(256), {}, 3, masks565), size,
                qRgb(132, 130, 132), qRgb(132, 130, 132));
+
+        // An alpha mask in a V4 header: Qt decodes ARGB32 for bit fields and any 32-bit pixels,
+        // RGB32 for 16-bit ones without bit fields. Bottom-up rows of opaque x * 4, y * 4, 128.
+        QByteArray shades;
+        for (int y = 63; y >= 0; --y)
+            for (int x = 0; x < 64; ++x)
+                shades += le(0xff000080u | quint32(x * 4) << 16 | quint32(y * 4) << 8);
+        const std::array<quint32, 4> argb{0xff0000, 0xff00, 0xff, 0xff000000};
+        loaded("bmp 32-bit V4, bit fields with alpha", bmpV4({64, 64}, 32, 3, argb, shades),
+               {64, 64}, qRgb(0, 0, 128), qRgb(252, 252, 128));
+        loaded("bmp 32-bit V4, alpha mask, no compression", bmpV4({64, 64}, 32, 0, argb, shades),
+               {64, 64}, qRgb(0, 0, 128), qRgb(252, 252, 128));
+        loaded("bmp 16-bit V4, alpha mask, no compression",
+               bmpV4(size, 16, 0, {0x7c00, 0x03e0, 0x001f, 0x8000}, le(0x7fff, 2).repeated(256)),
+               size, kWhite, kWhite);
 
         // Logical screen 65535 x 8192 (537 megapixels), one 1 x 1 frame.
         refused("gif with a huge screen",

@@ -208,7 +208,8 @@ private slots:
     }
 
     // The border of a picture box is not part of its picture: over it the readout and the probe
-    // stay, a click picks nothing, and a press there starts no drag.
+    // stay, a click picks nothing, a press there starts no drag, and a press on the picture
+    // released off it picks nothing.
     void borderIsNoPicture()
     {
         QImage image = filled({30, 20}, QColor(50, 60, 70));
@@ -218,7 +219,8 @@ private slots:
         f_.clickAt(target, {0, 0});
         QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
         const QPoint place = target->pos();
-        for (const QPoint border : {QPoint(0, 5), QPoint(33, 5), QPoint(5, 1), QPoint(5, 22)}) {
+        // The border pixels next to the picture's first and last column and row.
+        for (const QPoint border : {QPoint(1, 5), QPoint(32, 5), QPoint(5, 1), QPoint(5, 22)}) {
             QTest::mouseMove(target, border);
             QTest::mousePress(target, Qt::LeftButton, {}, border);
             QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
@@ -229,6 +231,9 @@ private slots:
         PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
         QTest::mouseMove(swatch, QPoint(0, 30));
         QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
+        // Nor does a press on the picture that is released off it.
+        QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(5, 30));
+        QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-20, 30));
         QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"  "_s); // all three empty
     }
 
@@ -242,6 +247,16 @@ private slots:
         QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
         const QColor middle = f_.preview().pixelColor(f_.preview().rect().center());
         QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
+        // Stretched smoothly: a fine pattern shown at half its size is grey, not black and white.
+        PreviewImage checks;
+        checks.setImage(painted({64, 48}, [](int x, int y) {
+            return (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        }));
+        checks.resize(32, 24);
+        const QImage shown = checks.grab().toImage();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                QVERIFY(qAbs(qGray(shown.pixel(x, y)) - 128) < 32);
 
         auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
         QVERIFY(!frame->isVisible());

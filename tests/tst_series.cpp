@@ -1,3 +1,4 @@
+#include "app/qt_desktop.h"
 #include "app/series_flow.h"
 #include "correct/correction_pass.h"
 #include "memory_limit.h"
@@ -9,8 +10,10 @@
 #include "window_fixture.h"
 
 #include <QColorSpace>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QSignalSpy>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using Outcome = SeriesPhoto::Outcome;
@@ -105,7 +108,8 @@ private slots:
                  out + u"/p.jpg"_s);
     }
 
-    // Once cancel is set no photo is started and none in the works is written.
+    // Once cancel is set no photo is started and none in the works is written: only the photo
+    // told before the cancel is saved.
     void cancelLeavesOnlyWholePhotos()
     {
         const QString out = folder(u"cancel"_s);
@@ -115,17 +119,79 @@ private slots:
             QVERIFY(gradient({300, 200 + i}).save(sources.last()));
         }
         std::atomic<bool> cancel = false;
-        const QList<SeriesPhoto> photos = exportSeries(
-            sources, out, kGains, cancel, [&](int, int, const SeriesPhoto &) { cancel = true; });
+        QStringList toldBeforeCancel;
+        const QList<SeriesPhoto> photos =
+            exportSeries(sources, out, kGains, cancel, [&](int, int, const SeriesPhoto &photo) {
+                if (!cancel)
+                    toldBeforeCancel << QFileInfo(photo.saved).fileName();
+                cancel = true;
+            });
         QStringList saved;
         for (const SeriesPhoto &photo : photos) {
             QVERIFY(photo.outcome == Outcome::Saved || photo.outcome == Outcome::Cancelled);
             if (photo.outcome == Outcome::Saved)
                 saved << QFileInfo(photo.saved).fileName();
         }
-        QVERIFY(!saved.isEmpty() && saved.size() < 3); // one per worker at most
-        saved.sort();
+        QCOMPARE(toldBeforeCancel, QStringList(u"c0.jpg"_s));
+        QCOMPARE(saved, toldBeforeCancel);
         QCOMPARE(entries(out), saved);
+    }
+
+    // A full disk, a folder or medium that refuses writing, a name too long, anything else.
+    void writeFailuresInWords_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("disk full") << ENOSPC << u"磁盘空间不足"_s;
+        QTest::newRow("over quota") << EDQUOT << u"磁盘空间不足"_s;
+        QTest::newRow("folder refuses") << EACCES << u"没有写入权限"_s;
+        QTest::newRow("not permitted") << EPERM << u"没有写入权限"_s;
+        QTest::newRow("read-only medium") << EROFS << u"没有写入权限"_s;
+        QTest::newRow("name too long") << ENAMETOOLONG << u"文件名过长"_s;
+        QTest::newRow("not a folder") << ENOTDIR << u"无法写入文件"_s;
+    }
+
+    void writeFailuresInWords()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QCOMPARE(writeFailureText(error), text);
+    }
+
+    // The real box a series ends with: a short list on its face, a long one folded into the
+    // details the user opens.
+    void summaryBoxFoldsLongLists_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("folded");
+        QTest::newRow("two") << 2 << false;
+        QTest::newRow("twelve") << 12 << false;
+        QTest::newRow("thirteen") << 13 << true;
+    }
+
+    void summaryBoxFoldsLongLists()
+    {
+        QFETCH(int, lines);
+        QFETCH(bool, folded);
+        QStringList list;
+        for (int i = 0; i < lines; ++i)
+            list << u"p%1.jpg：内存不足"_s.arg(i);
+        QString face = u"unread"_s;
+        QString details;
+        QTimer reader;
+        connect(&reader, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                face = box->informativeText();
+                details = box->detailedText();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        reader.start(10);
+        QtDesktop().listMessage(nullptr, u"提示"_s,
+                                u"已保存 0 张照片，%1 张未能保存。"_s.arg(lines), list);
+        const QString joined = list.join(u'\n');
+        QCOMPARE(face, folded ? QString() : joined);
+        QCOMPARE(details, folded ? joined : QString());
     }
 
     // The entry appears once a pass has completed; the series then uses that pass's gains and
@@ -165,6 +231,8 @@ private slots:
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
         QVERIFY(!f.form->findChild<QProgressDialog *>());
+        // The menu is shared, and the swatches' shows the four sizes alone.
+        QCOMPARE(f.menu(f.photo("Picture2"), {20, 30}).size(), 5);
 
         QStringList many;
         for (int i = 0; i < 8; ++i) {

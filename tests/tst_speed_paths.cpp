@@ -123,13 +123,15 @@ private slots:
     }
 
     // The window's thread handles events while the work runs: here the work cannot end
-    // before a timer of the window's thread has fired.
+    // before a timer of the window's thread has fired and its progress has been shown. Once
+    // the work is over, a last report takes the progress away.
     void workRunsWhileTheWindowThreadHandlesEvents()
     {
         std::mutex mutex;
         std::condition_variable changed;
         bool fired = false;
-        bool sawTimer = false;
+        QList<double> reports;
+        bool sawBoth = false;
         QTimer::singleShot(0, this, [&] {
             const std::lock_guard lock(mutex);
             fired = true;
@@ -137,12 +139,21 @@ private slots:
         });
         runWhilePainting(
             1,
-            [&](WorkProgress &) {
+            [&](WorkProgress &progress) {
+                progress.startStage(4);
+                progress.addDone(1);
                 std::unique_lock lock(mutex);
-                sawTimer = changed.wait_for(lock, std::chrono::seconds(20), [&] { return fired; });
+                sawBoth = changed.wait_for(lock, std::chrono::seconds(20),
+                                           [&] { return fired && !reports.isEmpty(); });
             },
-            [](double) {});
-        QVERIFY(sawTimer);
+            [&](double fraction) {
+                const std::lock_guard lock(mutex);
+                reports.append(fraction);
+                changed.notify_all();
+            });
+        QVERIFY(sawBoth);
+        QCOMPARE(reports.first(), 0.25);
+        QCOMPARE(reports.last(), -1.0);
     }
 
     // Out of memory for a thread's stack, the work still runs, on the window's thread, rather

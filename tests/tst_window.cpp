@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -85,6 +86,32 @@ private slots:
         const auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
         QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}),
                  QList<int>({0, 32767, 0}));
+    }
+
+    // The window is in simplified Chinese, and so are Qt's own buttons, whatever language and
+    // territory the desktop is set to (zh_TW has a translation of its own).
+    void qtButtonsInSimplifiedChinese_data()
+    {
+        QTest::addColumn<QString>("lang");
+        for (const char *lang : {"zh_TW.UTF-8", "zh_HK.UTF-8", "en_US.UTF-8"})
+            QTest::newRow(lang) << QString::fromLatin1(lang);
+    }
+
+    void qtButtonsInSimplifiedChinese()
+    {
+        QFETCH(QString, lang);
+        if (!inRerun()) {
+            QCOMPARE(rerunStatus({{u"LANG"_s, lang},
+                                  {u"LANGUAGE"_s, {}},
+                                  {u"LC_ALL"_s, {}},
+                                  {u"LC_MESSAGES"_s, {}}}),
+                     0);
+            return;
+        }
+        QCOMPARE(QLocale::system().name(), lang.left(5));
+        const QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), u"确定"_s);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), u"取消"_s);
     }
 
     // Enter on the help button shows the usage guide, word for word.

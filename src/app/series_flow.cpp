@@ -27,19 +27,7 @@ QString reasonText(const SeriesPhoto &photo)
     case SeriesPhoto::Outcome::Cancelled:
         return {};
     }
-    switch (photo.error) {
-    case ENOSPC:
-    case EDQUOT:
-        return u"磁盘空间不足"_s;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return u"没有写入权限"_s;
-    case ENAMETOOLONG:
-        return u"文件名过长"_s;
-    default:
-        return u"无法写入文件"_s;
-    }
+    return writeFailureText(photo.error);
 }
 
 // One photo in the summary, in the words of 保存's note when metadata stayed behind.
@@ -56,6 +44,23 @@ QString photoLine(const SeriesPhoto &photo)
 }
 
 } // namespace
+
+QString writeFailureText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return u"磁盘空间不足"_s;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return u"没有写入权限"_s;
+    case ENAMETOOLONG:
+        return u"文件名过长"_s;
+    default:
+        return u"无法写入文件"_s;
+    }
+}
 
 SeriesFlow::SeriesFlow(Desktop &desktop, QWidget *window)
     : QObject(window)

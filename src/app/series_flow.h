@@ -15,6 +15,9 @@ class QProgressDialog;
 class QThread;
 class QWidget;
 
+// Why a photo was not written, in the user's words, from the errno its writing ended with.
+QString writeFailureText(int error);
+
 // "应用到其他照片…": the last pass's correction over photos the user chooses, saved into a
 // folder. The work runs off the GUI thread behind a progress dialog that can cancel it, so the
 // window stays live; the window's own photos, boxes and buttons are never touched. One box

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <system_error>
 #include <thread>
@@ -74,7 +75,19 @@ bool canLookUpBytewise()
 }
 #endif
 
+std::atomic<bool> wideLookupAllowed = true;
+
 } // namespace
+
+bool allowWideRowLookup(bool allow)
+{
+    wideLookupAllowed.store(allow, std::memory_order_relaxed);
+#ifdef ORVANE_BYTE_LOOKUP
+    return allow && canLookUpBytewise();
+#else
+    return false;
+#endif
+}
 
 void correctRow(QRgb *row, int width, const ChannelTables &tables)
 {
@@ -83,7 +96,7 @@ void correctRow(QRgb *row, int width, const ChannelTables &tables)
     const quint32 *blue = tables.blue.data();
     int x = 0;
 #ifdef ORVANE_BYTE_LOOKUP
-    if (canLookUpBytewise())
+    if (wideLookupAllowed.load(std::memory_order_relaxed) && canLookUpBytewise())
         x = correctPixelsBytewise(row, width, tables);
 #endif
         // Unrolling lets the loads of several pixels overlap; measured faster than a plain loop,

@@ -32,6 +32,11 @@ struct ChannelTables
 // Rewrites one scan line of a Format_RGB32 image in place; the result is opaque.
 void correctRow(QRgb *row, int width, const ChannelTables &tables);
 
+// For tests and benchmarks: whether correctRow() may look up sixteen pixels at a time, as it
+// does by default where the processor can (the pixels are the same either way). Returns whether
+// it now will: never where the processor cannot.
+bool allowWideRowLookup(bool allow);
+
 // The percentage shown on row `row` of a pass whose last row is lastRow: floor(row / lastRow
 // * 100) in double, dividing first, so row 29 of 100 shows 28. A one-row picture shows 100.
 int progressPercent(int row, int lastRow);

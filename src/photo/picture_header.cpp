@@ -124,16 +124,18 @@ std::optional<BmpHeader> readBmpHeader(const QByteArray &head, qint64 fileSize)
     header.size = QSize(int(std::clamp<qint64>(width, 0, INT_MAX)),
                         int(std::clamp<qint64>(height, 0, INT_MAX)));
 
-    bool alpha = false;
     if (bits == 16 && compression == Rgb)
         header.channelBits = {5, 5, 5};
+    // The masks follow a 40-byte header, or sit inside a longer one at the same place.
+    const qsizetype masks = kFileHeaderSize + kInfoHeaderSize;
     if (compression == BitFields && head.size() >= 70) {
-        // The masks follow a 40-byte header, or sit inside a longer one at the same place.
-        const qsizetype at = kFileHeaderSize + kInfoHeaderSize;
         for (int c = 0; c < 3; ++c)
-            header.channelBits[c] = std::popcount(le32(head, at + 4 * c));
-        alpha = infoSize >= kV4HeaderSize && le32(head, at + 12) != 0;
+            header.channelBits[c] = std::popcount(le32(head, masks + 4 * c));
     }
+    // Qt takes the alpha mask of a V4 or later header for bit fields, and for 32-bit pixels
+    // whatever the compression says.
+    const bool alpha = infoSize >= kV4HeaderSize && (compression == BitFields || bits == 32) &&
+                       le32(head, masks + 12) != 0;
     header.decodedFormat = bits > 8   ? (alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
                            : bits > 1 ? QImage::Format_Indexed8
                                       : QImage::Format_Mono;
