@@ -46,12 +46,36 @@ inline QByteArray encoded(const QImage &image, const char *format = "png")
     return buffer.data();
 }
 
+inline QByteArray bigEndian(quint32 value, int bytes = 4)
+{
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char(value >> (8 * i));
+    return out;
+}
+
+inline QByteArray jpegSegment(uchar marker, const QByteArray &body)
+{
+    return QByteArray("\xff") + char(marker) + bigEndian(quint32(body.size() + 2), 2) + body;
+}
+
 // JPEG bytes with an XMP segment of packet put in after the start marker.
 inline QByteArray withXmpSegment(QByteArray jpeg, const QByteArray &packet)
 {
-    const QByteArray body = QByteArray("http://ns.adobe.com/xap/1.0/", 29) + packet;
-    const qsizetype length = body.size() + 2;
-    return jpeg.insert(2, QByteArray("\xff\xe1") + char(length >> 8) + char(length & 0xff) + body);
+    return jpeg.insert(2,
+                       jpegSegment(0xe1, QByteArray("http://ns.adobe.com/xap/1.0/", 29) + packet));
+}
+
+// A PNG chunk with its CRC, computed bit by bit.
+inline QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : type + data) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc >> 1 ^ (crc & 1 ? 0xedb88320 : 0);
+    }
+    return bigEndian(quint32(data.size())) + type + data + bigEndian(~crc);
 }
 
 // Empty if the file cannot be read.

@@ -47,9 +47,11 @@ private slots:
     }
 
     // The real program, offscreen: its preview file shows which photo it holds as its target.
-    // A second start hands over its file, named from where it started, through a socket only
-    // its user may open, over one a killed instance left. Killed or logged out, the first
-    // still removes its preview file, its lock and its socket.
+    // Five starts at the same moment, as a file manager makes for five selected photos, over a
+    // socket a killed instance left: one window stays, every other start hands its photo over
+    // and ends without a word. A later start hands over its file, named from where it started,
+    // through a socket only its user may open. Killed or logged out, the window still removes
+    // its preview file, its lock and its socket.
     void programOpensItsFileAndAnotherStartsFile()
     {
         QTemporaryDir runtime, photos;
@@ -58,72 +60,54 @@ private slots:
                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(!writeFile(socket, {}).isEmpty());
         const auto previewShown = [&] { return readFile(runtime.filePath(u"Orvane/temp.jpg"_s)); };
-        QString files[2];
-        QByteArray previews[2];
-        for (int i = 0; i < 2; ++i) {
-            files[i] = photos.filePath(u"photo %1.bmp"_s.arg(i));
-            QVERIFY(filled({40 + i, 30}, i ? Qt::darkCyan : Qt::darkRed).save(files[i]));
-            previews[i] = encodeJpeg(loadPhoto(files[i]).image, 80).data;
-        }
-
-        QProcess first, second;
-        start(first, {files[0]}, runtime.path());
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[0], 20000);
-        QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
-        QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
-        second.setWorkingDirectory(photos.path());
-        start(second, {u"photo 1.bmp"_s}, runtime.path()); // ends without a word or a window
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(second.readAllStandardError(), QByteArray());
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[1], 20000);
-        QCOMPARE(first.state(), QProcess::Running);
-        start(second, {files[0], files[1]}, runtime.path());
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 2);
-
-        QFETCH(int, signal);
-        QCOMPARE(::kill(pid_t(first.processId()), signal), 0);
-        QVERIFY(first.waitForFinished(20000));
-        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(first.exitCode(), 0);
-        QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
-        QVERIFY(!sendToRunningInstance(socket, files[0]));
-    }
-
-    // Starts at the same moment, as a file manager makes for five selected photos: one window
-    // stays, and every other start hands its photo to it and ends without a word.
-    void startsAtOnceLeaveOneWindow()
-    {
-        QTemporaryDir runtime, photos;
+        QString files[6];
         QList<QByteArray> previews;
-        std::array<QProcess, 5> starts;
-        for (int i = 0; i < int(starts.size()); ++i) {
-            const QString file = photos.filePath(u"%1.bmp"_s.arg(i));
-            QVERIFY(filled({20 + i, 10}, QColor(40 * i, 90, 200 - 30 * i)).save(file));
-            previews << encodeJpeg(loadPhoto(file).image, 80).data;
+        for (int i = 0; i < 6; ++i) {
+            files[i] = photos.filePath(u"photo %1.bmp"_s.arg(i));
+            QVERIFY(filled({20 + i, 10}, QColor(40 * i, 90, 200 - 30 * i)).save(files[i]));
+            previews << encodeJpeg(loadPhoto(files[i]).image, 80).data;
         }
+
+        std::array<QProcess, 5> starts;
         for (int i = 0; i < int(starts.size()); ++i)
-            start(starts[i], {photos.filePath(u"%1.bmp"_s.arg(i))}, runtime.path());
+            start(starts[i], {files[i]}, runtime.path());
         const auto running = [&] {
             return std::count_if(starts.begin(), starts.end(), [](const QProcess &p) {
                 return p.state() != QProcess::NotRunning;
             });
         };
         QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 30000);
-        QProcess *window = nullptr;
+        QProcess *first = nullptr;
         for (QProcess &p : starts) {
             if (p.state() != QProcess::NotRunning) {
-                window = &p;
+                first = &p;
                 continue;
             }
             QCOMPARE(p.exitCode(), 0);
             QCOMPARE(p.readAllStandardError(), QByteArray());
         }
-        const QString preview = runtime.filePath(u"Orvane/temp.jpg"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(previews.contains(readFile(preview)), 20000);
-        QCOMPARE(::kill(pid_t(window->processId()), SIGTERM), 0);
-        QVERIFY(window->waitForFinished(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(previews.first(5).contains(previewShown()), 20000);
+        QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
+        QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
+        QProcess second;
+        second.setWorkingDirectory(photos.path());
+        start(second, {u"photo 5.bmp"_s}, runtime.path()); // ends without a word or a window
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardError(), QByteArray());
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[5], 20000);
+        QCOMPARE(first->state(), QProcess::Running);
+        start(second, {files[0], files[1]}, runtime.path());
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 2);
+
+        QFETCH(int, signal);
+        QCOMPARE(::kill(pid_t(first->processId()), signal), 0);
+        QVERIFY(first->waitForFinished(20000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
+        QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
+        QVERIFY(!sendToRunningInstance(socket, files[0]));
     }
 
     // A path arrives byte for byte, a newline in it too, not as the neighbour the newline would
@@ -194,32 +178,26 @@ private slots:
         QTest::addColumn<QByteArray>("output"); // part of the standard output, or none at all
         QTest::addColumn<QByteArray>("errors"); // part of the standard error
         QTest::addColumn<int>("saved");         // files in out
-        QTest::newRow("version") << u"--version"_s << 0 << "Orvane 2012.00\n"_ba
-                                 << ""_ba << 0;
-        QTest::newRow("help") << u"--help"_s << 0 << "[FILE]"_ba
-                              << ""_ba << 0;
-        QTest::newRow("help with --apply") << u"--apply --help"_s << 0 << "--apply"_ba
-                                           << ""_ba << 0;
+        const auto row = [](const char *name, const QString &arguments, int status,
+                            const QByteArray &output, const QByteArray &errors, int saved = 0) {
+            QTest::newRow(name) << arguments << status << output << errors << saved;
+        };
+        row("version", u"--version"_s, 0, "Orvane 2012.00\n", "");
+        row("help, before --apply", u"--apply --help"_s, 0, "[FILE]", "");
         const QString apply = u"--apply --reference 220,180,160 --target 200,150,170 "_s;
-        QTest::newRow("all saved") << apply + u"--output ./out/ a.bmp b.bmp"_s << 0
-                                   << "a.bmp -> $OUT/a.jpg\nb.bmp -> $OUT/b.jpg\n"_ba
-                                   << "Saved 2 of 2 photos in $OUT.\n"_ba << 2;
+        row("all saved", apply + u"--output ./out/ a.bmp b.bmp"_s, 0,
+            "a.bmp -> $OUT/a.jpg\nb.bmp -> $OUT/b.jpg\n", "Saved 2 of 2 photos in $OUT.\n", 2);
         // The large photo is done last, yet named first.
-        QTest::newRow("names in the order given")
-            << apply + u"--output out a.png a.bmp"_s << 0
-            << "a.png -> $OUT/a.jpg\na.bmp -> $OUT/a-1.jpg\n"_ba
-            << ""_ba << 2;
-        QTest::newRow("one damaged")
-            << apply + u"--output out bad.jpg a.bmp"_s << 1 << "a.bmp -> $OUT/a.jpg\n"_ba
-            << "bad.jpg: cannot read this photo\n"_ba << 1;
-        QTest::newRow("metadata left out") << apply + u"--output out xmp.jpg"_s << 0
-                                           << "xmp.jpg -> $OUT/xmp.jpg (XMP not kept)\n"_ba
-                                           << "Saved 1 of 1"_ba << 1;
-        QTest::newRow("folder nobody may write") << apply + u"--output ro a.bmp"_s << 1 << ""_ba
-                                                 << "a.bmp: cannot write it: "_ba << 0;
-        QTest::newRow("gain over the limit")
-            << u"--apply --reference 202,1,1 --target 1,1,1 --output out a.bmp"_s << 2 << ""_ba
-            << "too large"_ba << 0;
+        row("names in the order given", apply + u"--output out a.png a.bmp"_s, 0,
+            "a.png -> $OUT/a.jpg\na.bmp -> $OUT/a-1.jpg\n", "", 2);
+        row("one damaged", apply + u"--output out bad.jpg a.bmp"_s, 1, "a.bmp -> $OUT/a.jpg\n",
+            "bad.jpg: cannot read this photo\n", 1);
+        row("metadata left out", apply + u"--output out xmp.jpg"_s, 0,
+            "xmp.jpg -> $OUT/xmp.jpg (XMP not kept)\n", "Saved 1 of 1", 1);
+        row("folder nobody may write", apply + u"--output ro a.bmp"_s, 1, "",
+            "a.bmp: cannot write it: ");
+        row("gain over the limit",
+            u"--apply --reference 202,1,1 --target 1,1,1 --output out a.bmp"_s, 2, "", "too large");
         // One rule for both colours.
         const std::pair<QString, QByteArray> colours[] = {
             {u"9,9x,9 --target 9,9,9"_s, "--reference"_ba},
@@ -227,21 +205,16 @@ private slots:
             {u"256,1,1 --target 9,9,9"_s, "--reference"_ba},
             {u"9,9,9 --target 9,9,9,9"_s, "--target"_ba},
             {u"9,9,9 --target 9,9,-9"_s, "--target"_ba}};
-        for (const auto &[given, refused] : colours) {
-            QTest::addRow("%s", qPrintable(given))
-                << u"--apply --reference %1 --output out a.bmp"_s.arg(given) << 2 << ""_ba
-                << refused + " takes three whole numbers from 0 to 255" << 0;
-        }
-        QTest::newRow("output a file") << apply + u"--output a.bmp a.bmp"_s << 2 << ""_ba
-                                       << "--output a.bmp is not a folder"_ba << 0;
-        QTest::newRow("no output folder") << apply + u"a.bmp"_s << 2 << ""_ba
-                                          << "needs --output"_ba << 0;
-        QTest::newRow("no photo") << apply + u"--output out"_s << 2 << ""_ba
-                                  << "FILE"_ba << 0;
-        QTest::newRow("target without --apply") << u"--target 200,150,170 a.bmp"_s << 2 << ""_ba
-                                                << "--target goes with --apply"_ba << 0;
-        QTest::newRow("output without --apply") << u"--output=out a.bmp"_s << 2 << ""_ba
-                                                << "--output goes with --apply"_ba << 0;
+        for (const auto &[given, refused] : colours)
+            row(qPrintable(given), u"--apply --reference %1 --output out a.bmp"_s.arg(given), 2, "",
+                refused + " takes three whole numbers from 0 to 255");
+        row("output a file", apply + u"--output a.bmp a.bmp"_s, 2, "",
+            "--output a.bmp is not a folder");
+        row("no output folder", apply + u"a.bmp"_s, 2, "", "needs --output");
+        row("no photo", apply + u"--output out"_s, 2, "", "FILE");
+        row("target without --apply", u"--target 200,150,170 a.bmp"_s, 2, "",
+            "--target goes with --apply");
+        row("output without --apply", u"--output=out a.bmp"_s, 2, "", "--output goes with --apply");
     }
 
     void runsWithoutADisplay()

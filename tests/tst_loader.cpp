@@ -18,27 +18,24 @@ QByteArray le(quint32 value, int bytes = 4)
     return QByteArray(reinterpret_cast<const char *>(&little), bytes);
 }
 
-// A BMP file with a 40-byte info header; offsetShift moves the pixel offset past the pixels.
+// A BMP file with a 40-byte info header and v4's bytes after it; offsetShift moves the pixel
+// offset past the pixels.
 QByteArray bmp(QSize size, int bits, const QByteArray &pixels, const QByteArray &palette = {},
-               quint32 compression = 0, const QByteArray &masks = {}, qint64 offsetShift = 0)
+               quint32 compression = 0, const QByteArray &masks = {}, qint64 offsetShift = 0,
+               const QByteArray &v4 = {})
 {
-    const quint32 offset = 54 + masks.size() + palette.size() + offsetShift;
-    const QByteArray info = le(40) + le(size.width()) + le(size.height()) + le(1, 2) + le(bits, 2) +
-                            le(compression) + le(pixels.size()) + le(2835) + le(2835) +
-                            le(palette.size() / 4) + le(0);
+    const quint32 offset = 54 + v4.size() + masks.size() + palette.size() + offsetShift;
+    const QByteArray info = le(40 + v4.size()) + le(size.width()) + le(size.height()) + le(1, 2) +
+                            le(bits, 2) + le(compression) + le(pixels.size()) + le(2835) +
+                            le(2835) + le(palette.size() / 4) + le(0) + v4;
     return "BM" + le(offset + pixels.size()) + le(0) + le(offset) + info + masks + palette + pixels;
 }
 
-// A BMP file with a 108-byte (V4) info header, which holds the masks of red, green, blue and
-// alpha whatever the compression.
-QByteArray bmpV4(QSize size, int bits, quint32 compression, const std::array<quint32, 4> &masks,
-                 const QByteArray &pixels)
+// What a 108-byte (V4) header adds: the masks of red, green, blue and alpha, which count
+// whatever the compression.
+QByteArray v4(quint32 red, quint32 green, quint32 blue, quint32 alpha)
 {
-    const QByteArray info = le(108) + le(size.width()) + le(size.height()) + le(1, 2) +
-                            le(bits, 2) + le(compression) + le(pixels.size()) + le(2835) +
-                            le(2835) + le(0) + le(0) + le(masks[0]) + le(masks[1]) + le(masks[2]) +
-                            le(masks[3]) + le(0) + QByteArray(48, 0);
-    return "BM" + le(122 + pixels.size()) + le(0) + le(122) + info + pixels;
+    return le(red) + le(green) + le(blue) + le(alpha) + QByteArray(52, 0);
 }
 
 QByteArray ico(const QList<QByteArray> &pngs)
@@ -54,30 +51,11 @@ QByteArray ico(const QList<QByteArray> &pngs)
     return head + body;
 }
 
-QByteArray be(quint32 value, int bytes = 4)
-{
-    const quint32 big = qToBigEndian(value << 8 * (4 - bytes));
-    return QByteArray(reinterpret_cast<const char *>(&big), bytes);
-}
-
-// A PNG chunk with its CRC, computed bit by bit.
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
-{
-    const QByteArray body = type + data;
-    quint32 crc = 0xffffffff;
-    for (const char byte : body) {
-        crc ^= uchar(byte);
-        for (int k = 0; k < 8; ++k)
-            crc = crc >> 1 ^ (crc & 1 ? 0xedb88320 : 0);
-    }
-    return be(data.size()) + body + be(~crc);
-}
-
 // TIFF data whose IFD0 holds one entry, the orientation, of a TIFF type (3 is SHORT).
 QByteArray exifOrientation(int orientation, bool bigEndian, int type = 3)
 {
     const auto number = [&](quint32 value, int bytes) {
-        return bigEndian ? be(value, bytes) : le(value, bytes);
+        return bigEndian ? ::bigEndian(value, bytes) : le(value, bytes);
     };
     return (bigEndian ? "MM" : "II") + number(42, 2) + number(8, 4) + number(1, 2) +
            number(0x0112, 2) + number(type, 2) + number(1, 4) + number(orientation, 2) +
@@ -141,13 +119,15 @@ private slots:
         for (int y = 63; y >= 0; --y)
             for (int x = 0; x < 64; ++x)
                 shades += le(0xff000080u | quint32(x * 4) << 16 | quint32(y * 4) << 8);
-        const std::array<quint32, 4> argb{0xff0000, 0xff00, 0xff, 0xff000000};
-        loaded("bmp 32-bit V4, bit fields with alpha", bmpV4({64, 64}, 32, 3, argb, shades),
-               {64, 64}, qRgb(0, 0, 128), qRgb(252, 252, 128));
-        loaded("bmp 32-bit V4, alpha mask, no compression", bmpV4({64, 64}, 32, 0, argb, shades),
-               {64, 64}, qRgb(0, 0, 128), qRgb(252, 252, 128));
+        const QByteArray argb = v4(0xff0000, 0xff00, 0xff, 0xff000000);
+        for (const quint32 compression : {3, 0}) // bit fields, none
+            loaded(compression ? "bmp 32-bit V4, bit fields with alpha"
+                               : "bmp 32-bit V4, alpha mask",
+                   bmp({64, 64}, 32, shades, {}, compression, {}, 0, argb), {64, 64},
+                   qRgb(0, 0, 128), qRgb(252, 252, 128));
         loaded("bmp 16-bit V4, alpha mask, no compression",
-               bmpV4(size, 16, 0, {0x7c00, 0x03e0, 0x001f, 0x8000}, le(0x7fff, 2).repeated(256)),
+               bmp(size, 16, le(0x7fff, 2).repeated(256), {}, 0, {}, 0,
+                   v4(0x7c00, 0x03e0, 0x001f, 0x8000)),
                size, kWhite, kWhite);
 
         // Logical screen 65535 x 8192 (537 megapixels), one 1 x 1 frame.
@@ -215,30 +195,21 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QImage>("expected");
         const QImage stored = gradient({6, 4});
-        const int w = stored.width(), h = stored.height();
         const QByteArray png = encoded(stored);
         const qsizetype afterHeader = 8 + 25, beforeEnd = png.size() - 12;
         const auto withExifAt = [&](qsizetype at, const QByteArray &tiff) {
             return QByteArray(png).insert(at, pngChunk("eXIf", tiff));
         };
         const auto withExif = [&](const QByteArray &tiff) { return withExifAt(afterHeader, tiff); };
-        const auto turned = [&](QSize size, const std::function<QPoint(int, int)> &from) {
-            return painted(size, [&](int x, int y) { return stored.pixel(from(x, y)); });
-        };
-        const QSize across(w, h), upright(h, w);
         // Each stored pixel comes out where the orientation's turn takes it.
-        QTest::newRow("6, big-endian")
-            << withExif(exifOrientation(6, true))
-            << turned(upright, [&](int x, int y) { return QPoint(y, h - 1 - x); });
-        QTest::newRow("8, little-endian")
-            << withExif(exifOrientation(8, false))
-            << turned(upright, [&](int x, int y) { return QPoint(w - 1 - y, x); });
-        QTest::newRow("3") << withExif(exifOrientation(3, false))
-                           << turned(across,
-                                     [&](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); });
+        const auto turned = [&](int degrees) {
+            return stored.transformed(QTransform().rotate(degrees));
+        };
+        QTest::newRow("6, big-endian") << withExif(exifOrientation(6, true)) << turned(90);
+        QTest::newRow("8, little-endian") << withExif(exifOrientation(8, false)) << turned(270);
+        QTest::newRow("3") << withExif(exifOrientation(3, false)) << turned(180);
         QTest::newRow("5, mirrored across the diagonal")
-            << withExif(exifOrientation(5, true))
-            << turned(upright, [&](int x, int y) { return QPoint(y, x); });
+            << withExif(exifOrientation(5, true)) << turned(90).mirrored(true, false);
 
         const QByteArray sideways = exifOrientation(6, true);
         QByteArray badCrc = withExif(sideways);

@@ -39,36 +39,6 @@ template <typename Data> QString tag(Data &data, const char *key)
     return QString::fromStdString(data[key].toString());
 }
 
-QByteArray bigEndian(quint32 value, int bytes)
-{
-    QByteArray out;
-    for (int i = bytes - 1; i >= 0; --i)
-        out += char(value >> (8 * i));
-    return out;
-}
-
-QByteArray jpegSegment(uchar marker, const QByteArray &body)
-{
-    return "\xFF"_ba + char(marker) + bigEndian(quint32(body.size() + 2), 2) + body;
-}
-
-// The segments put right after the start of the JPEG.
-QByteArray withSegments(const QByteArray &jpeg, const QByteArray &segments)
-{
-    return jpeg.left(2) + segments + jpeg.mid(2);
-}
-
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
-{
-    quint32 crc = 0xFFFFFFFF;
-    for (const char byte : type + data) {
-        crc ^= uchar(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
-    }
-    return bigEndian(quint32(data.size()), 4) + type + data + bigEndian(~crc, 4);
-}
-
 // A small PNG with the chunks put after its header.
 QByteArray pngWith(const QByteArray &chunks)
 {
@@ -83,11 +53,6 @@ QByteArray xmpPacket(const QByteArray &ns, const QByteArray &value)
            R"(<rdf:Description rdf:about="" xmlns:p=")"_ba +
            ns + R"("><p:note>)" + value +
            R"(</p:note></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end="w"?>)";
-}
-
-QByteArray jpegXmp(const QByteArray &packet)
-{
-    return jpegSegment(0xE1, "http://ns.adobe.com/xap/1.0/\0"_ba + packet);
 }
 
 QByteArray pngXmp(const QByteArray &packet)
@@ -190,7 +155,6 @@ private slots:
         QTest::newRow("iptc") << MetadataPart::Iptc << damaged;
         QTest::newRow("icc") << MetadataPart::IccProfile << damaged;
         QTest::newRow("grey icc") << MetadataPart::IccProfile << withColourSpace(icc_, "GRAY");
-        QTest::newRow("cmyk icc") << MetadataPart::IccProfile << withColourSpace(icc_, "CMYK");
     }
 
     void damagedMetadataNeverBlocksTheSave()
@@ -259,18 +223,15 @@ private slots:
         const QByteArray exif = jpegSegment(0xE1, "Exif\0\0"_ba + camera_.exif);
         const QByteArray xmp = xmpPacket("http://ns.example.org/a/", "kept");
         QTest::newRow("jpeg profile of 5 MiB")
-            << withSegments(plain, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p')))
+            << QByteArray(plain).insert(2, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p')))
             << MetadataPart::IccProfile << MetadataPart::Exif;
         QTest::newRow("jpeg photoshop blocks of 1.1 MiB")
-            << withSegments(plain,
-                            exif + jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'))
-                                       .repeated(20))
+            << QByteArray(plain).insert(
+                   2, exif + jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'))
+                                 .repeated(20))
             << MetadataPart::Iptc << MetadataPart::Exif;
         QTest::newRow("png with two profiles")
             << pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_))
-            << MetadataPart::IccProfile << MetadataPart::Xmp;
-        QTest::newRow("png profile of 5 MiB")
-            << pngWith(pngProfile(icc_ + QByteArray(5 << 20, 'p')) + pngXmp(xmp))
             << MetadataPart::IccProfile << MetadataPart::Xmp;
         // Past what Exiv2 inflates at all: it would drop the profile without a word, after 0.6 s.
         QTest::newRow("png profile of 40 MiB")
@@ -308,7 +269,7 @@ private slots:
         QString paths[2];
         for (int i = 0; i < 2; ++i)
             paths[i] = writeFile(dir_.filePath(u"ns%1.jpg"_s.arg(i)),
-                                 withSegments(plain, jpegXmp(xmpPacket(namespaces[i], "v"))));
+                                 withXmpSegment(plain, xmpPacket(namespaces[i], "v")));
         std::atomic<int> wrong = 0;
         const auto work = [&](int i) {
             for (int n = 0; n < 1000; ++n) {

@@ -2,22 +2,15 @@
 // read is put into a freshly saved JPEG. Whatever the metadata, the saved file must decode to
 // the pixels of the same JPEG without it, and open upright as those pixels.
 
+#include "fuzz_support.h"
 #include "output/jpeg_writer.h"
 #include "output/metadata.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 
-#include <QCoreApplication>
 #include <QImage>
-#include <QString>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -27,34 +20,11 @@ QImage picture;
 QByteArray plainJpeg;
 QImage plainPixels;
 
-// An in-memory file: a regular file to the code that opens it by name, at no disk cost.
-int memoryFile(const char *name)
-{
-    const int fd = memfd_create(name, 0);
-    if (fd < 0) {
-        std::perror("memfd_create");
-        std::abort();
-    }
-    return fd;
-}
-
-QString pathOf(int fd)
-{
-    return QStringLiteral("/proc/self/fd/%1").arg(fd);
-}
-
-void replaceContents(int fd, const void *data, size_t size)
-{
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
-        std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    static QCoreApplication app(*argc, *argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    startQuietApplication(argc, argv);
     inputFile = memoryFile("fuzz-input");
     savedFile = memoryFile("fuzz-saved");
     // Not square, so that a turn shows in the size; sides not a multiple of the 16-pixel blocks.
