@@ -64,7 +64,6 @@ private slots:
         row("-1e999", -std::numeric_limits<double>::infinity(), false);
         row("", 0, false);
         row("nan", 0, false);
-        row("inf", 0, false);
     }
 
     void readsNumbers()
