@@ -77,11 +77,6 @@ QByteArray jpegProfile(const QByteArray &profile)
     return segments;
 }
 
-QByteArray withColourSpace(QByteArray profile, const char *space)
-{
-    return profile.replace(16, 4, space);
-}
-
 } // namespace
 
 class TestMetadata : public QObject
@@ -154,7 +149,8 @@ private slots:
         QTest::newRow("xmp") << MetadataPart::Xmp << damaged;
         QTest::newRow("iptc") << MetadataPart::Iptc << damaged;
         QTest::newRow("icc") << MetadataPart::IccProfile << damaged;
-        QTest::newRow("grey icc") << MetadataPart::IccProfile << withColourSpace(icc_, "GRAY");
+        QTest::newRow("grey icc") << MetadataPart::IccProfile
+                                  << QByteArray(icc_).replace(16, 4, "GRAY");
     }
 
     void damagedMetadataNeverBlocksTheSave()
