@@ -74,7 +74,6 @@ private slots:
         const QImage image = noisy(size);
         const QByteArray one = encodeJpeg(image, 80, nullptr, JpegThreads::One).data;
         const QByteArray strips = encodeJpeg(image, 80).data;
-        QVERIFY(!one.isEmpty());
         QVERIFY(strips != one); // restart markers join the strips
         const QImage upright = decodeJpeg(one, {}, {}, nullptr, JpegThreads::One).image;
         QCOMPARE(decodeJpeg(strips).image, upright);
