@@ -138,60 +138,42 @@ private slots:
     }
 
     // A full disk, a folder or medium that refuses writing, a name too long, anything else.
-    void writeFailuresInWords_data()
-    {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("disk full") << ENOSPC << u"磁盘空间不足"_s;
-        QTest::newRow("over quota") << EDQUOT << u"磁盘空间不足"_s;
-        QTest::newRow("folder refuses") << EACCES << u"没有写入权限"_s;
-        QTest::newRow("not permitted") << EPERM << u"没有写入权限"_s;
-        QTest::newRow("read-only medium") << EROFS << u"没有写入权限"_s;
-        QTest::newRow("name too long") << ENAMETOOLONG << u"文件名过长"_s;
-        QTest::newRow("not a folder") << ENOTDIR << u"无法写入文件"_s;
-    }
-
     void writeFailuresInWords()
     {
-        QFETCH(int, error);
-        QFETCH(QString, text);
-        QCOMPARE(writeFailureText(error), text);
+        const std::pair<int, QString> cases[] = {
+            {ENOSPC, u"磁盘空间不足"_s}, {EDQUOT, u"磁盘空间不足"_s},
+            {EACCES, u"没有写入权限"_s}, {EPERM, u"没有写入权限"_s},
+            {EROFS, u"没有写入权限"_s},  {ENAMETOOLONG, u"文件名过长"_s},
+            {ENOTDIR, u"无法写入文件"_s}};
+        for (const auto &[error, text] : cases)
+            QCOMPARE(writeFailureText(error), text);
     }
 
     // The real box a series ends with: a short list on its face, a long one folded into the
     // details the user opens.
-    void summaryBoxFoldsLongLists_data()
-    {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<bool>("folded");
-        QTest::newRow("two") << 2 << false;
-        QTest::newRow("twelve") << 12 << false;
-        QTest::newRow("thirteen") << 13 << true;
-    }
-
     void summaryBoxFoldsLongLists()
     {
-        QFETCH(int, lines);
-        QFETCH(bool, folded);
-        QStringList list;
-        for (int i = 0; i < lines; ++i)
-            list << u"p%1.jpg：内存不足"_s.arg(i);
-        QString face = u"unread"_s;
-        QString details;
-        QTimer reader;
-        connect(&reader, &QTimer::timeout, this, [&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                face = box->informativeText();
-                details = box->detailedText();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        reader.start(10);
-        QtDesktop().listMessage(nullptr, u"提示"_s,
-                                u"已保存 0 张照片，%1 张未能保存。"_s.arg(lines), list);
-        const QString joined = list.join(u'\n');
-        QCOMPARE(face, folded ? QString() : joined);
-        QCOMPARE(details, folded ? joined : QString());
+        for (const auto &[lines, folded] : {std::pair(12, false), std::pair(13, true)}) {
+            QStringList list;
+            for (int i = 0; i < lines; ++i)
+                list << u"p%1.jpg：内存不足"_s.arg(i);
+            QString face = u"unread"_s;
+            QString details;
+            QTimer reader;
+            connect(&reader, &QTimer::timeout, this, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    face = box->informativeText();
+                    details = box->detailedText();
+                    box->button(QMessageBox::Ok)->click();
+                }
+            });
+            reader.start(10);
+            QtDesktop().listMessage(nullptr, u"提示"_s,
+                                    u"已保存 0 张照片，%1 张未能保存。"_s.arg(lines), list);
+            const QString joined = list.join(u'\n');
+            QCOMPARE(face, folded ? QString() : joined);
+            QCOMPARE(details, folded ? joined : QString());
+        }
     }
 
     // The entry appears once a pass has completed; the series then uses that pass's gains and

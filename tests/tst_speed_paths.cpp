@@ -20,17 +20,12 @@ namespace {
 // Gradients with noise, so that every block codes differently.
 QImage noisy(QSize size)
 {
-    QImage image(size, QImage::Format_RGB32);
     quint32 seed = 7;
-    for (int y = 0; y < size.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = int(seed >> 28);
-            line[x] = qRgb((x / 4 + noise) & 0xff, (y / 4 + noise) & 0xff, (x + y + noise) & 0xff);
-        }
-    }
-    return image;
+    return painted(size, [&](int x, int y) {
+        seed = seed * 1664525u + 1013904223u;
+        const int noise = int(seed >> 28);
+        return qRgb((x / 4 + noise) & 0xff, (y / 4 + noise) & 0xff, (x + y + noise) & 0xff);
+    });
 }
 
 // JPEG data whose frame header claims another height; the data beyond what it holds is
@@ -74,7 +69,6 @@ private slots:
         const QImage image = noisy(size);
         const QByteArray one = encodeJpeg(image, 80, nullptr, JpegThreads::One).data;
         const QByteArray strips = encodeJpeg(image, 80).data;
-        QVERIFY(!one.isEmpty());
         QVERIFY(strips != one); // restart markers join the strips
         const QImage upright = decodeJpeg(one, {}, {}, nullptr, JpegThreads::One).image;
         QCOMPARE(decodeJpeg(strips).image, upright);
