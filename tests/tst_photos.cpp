@@ -236,8 +236,13 @@ private slots:
         QCOMPARE(frame->size(), QSize(640, 480));
         QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
         QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
+        // Decoded only once the frame is shown.
+        auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
+        QVERIFY(!frame->isVisible());
+        QVERIFY(named<PreviewImage>(f_.form.get(), "YuLan")->image().isNull());
         const QColor middle = f_.preview().pixelColor(f_.preview().rect().center());
         QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
+        QVERIFY(frame->isVisible());
         // Stretched smoothly: a fine pattern shown at half its size is grey, not black and white.
         PreviewImage checks;
         checks.setImage(painted({64, 48}, [](int x, int y) {
@@ -249,13 +254,10 @@ private slots:
             for (int x = 0; x < shown.width(); ++x)
                 QVERIFY(qAbs(qGray(shown.pixel(x, y)) - 128) < 32);
 
-        auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
+        QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(!frame->isVisible());
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(frame->isVisible());
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(!frame->isVisible());
-        QTest::mouseClick(toggle, Qt::LeftButton);
         QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
         QVERIFY(!frame->isVisible());
         QVERIFY(!toggle->isChecked());
@@ -295,7 +297,7 @@ private slots:
 
         // Now a JPEG, by its bytes: saved over, under a name that never said so.
         f_.importVia("导入客体", misnamed);
-        target->image().fill(Qt::darkGreen);
+        f_.form->targetPhoto().picture.fill(Qt::darkGreen);
         f_.press("SaveJPG");
         QCOMPARE(f_.messageTexts().size(), 2);
         QCOMPARE(readFile(misnamed), encodeJpeg(target->image(), 80).data);

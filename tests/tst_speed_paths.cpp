@@ -1,4 +1,4 @@
-#include "app/background_work.h"
+#include "app/background_job.h"
 #include "correct/correction_pass.h"
 #include "memory_limit.h"
 #include "photo/jpeg_codec.h"
@@ -11,6 +11,8 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using Transform = QImageIOHandler::Transformations;
@@ -116,38 +118,48 @@ private slots:
         QVERIFY(near(eighth.pixel(8187, 256), qRgb(141, 128, 64)));
     }
 
-    // The window's thread handles events while the work runs: here the work cannot end
-    // before a timer of the window's thread has fired and its progress has been shown. Once
-    // the work is over, a last report takes the progress away.
-    void workRunsWhileTheWindowThreadHandlesEvents()
+    // The window's thread handles events while a job runs: here the work cannot end before its
+    // progress has been shown on the window's thread. Once the work is over, a last report takes
+    // the progress away, then its result arrives. An abandoned job's result never does.
+    void jobsReportOnTheWindowThread()
     {
         std::mutex mutex;
         std::condition_variable changed;
-        bool fired = false;
         QList<double> reports;
-        bool sawBoth = false;
-        QTimer::singleShot(0, this, [&] {
-            const std::lock_guard lock(mutex);
-            fired = true;
-            changed.notify_all();
-        });
-        runWhilePainting(
-            1,
+        std::optional<bool> sawReport;
+        BackgroundJob *job = BackgroundJob::start<bool>(
+            this, 1,
             [&](WorkProgress &progress) {
                 progress.startStage(4);
                 progress.addDone(1);
                 std::unique_lock lock(mutex);
-                sawBoth = changed.wait_for(lock, std::chrono::seconds(20),
-                                           [&] { return fired && !reports.isEmpty(); });
+                return changed.wait_for(lock, std::chrono::seconds(20),
+                                        [&] { return !reports.isEmpty(); });
             },
-            [&](double fraction) {
-                const std::lock_guard lock(mutex);
-                reports.append(fraction);
-                changed.notify_all();
-            });
-        QVERIFY(sawBoth);
+            [&](bool saw) { sawReport = saw; });
+        connect(job, &BackgroundJob::progressed, this, [&](double fraction) {
+            const std::lock_guard lock(mutex);
+            reports.append(fraction);
+            changed.notify_all();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(sawReport.has_value(), 30000);
+        QVERIFY(*sawReport);
         QCOMPARE(reports.first(), 0.25);
         QCOMPARE(reports.last(), -1.0);
+
+        bool abandonedEnded = false;
+        BackgroundJob *abandoned = BackgroundJob::start<int>(
+            this, 1,
+            [&](WorkProgress &progress) {
+                while (!progress.cancelled())
+                    std::this_thread::yield();
+                return 1;
+            },
+            [&](int) { abandonedEnded = true; });
+        abandoned->abandon();
+        QTRY_COMPARE(BackgroundJob::threadsAtWork(), 0);
+        QCoreApplication::sendPostedEvents(); // where a result would be on its way
+        QVERIFY(!abandonedEnded);
     }
 
     // Out of memory for a thread's stack, the work still runs, on the window's thread, rather
@@ -161,9 +173,9 @@ private slots:
             alarm(10);
             const ThreadsTaken taken;
             bool ran = false;
-            runWhilePainting(
-                1, [&](WorkProgress &) { ran = true; }, [](double) {});
-            return ran ? 0 : 1;
+            BackgroundJob::start<bool>(
+                nullptr, 1, [](WorkProgress &) { return true; }, [&](bool r) { ran = r; });
+            return QTest::qWaitFor([&] { return ran; }, 5000) ? 0 : 1;
         });
         QCOMPARE(status, 0);
     }

@@ -44,6 +44,7 @@ private slots:
         } else if (state == u"preview") {
             f_.importVia("导入客体", f_.writePhoto(u"small.bmp"_s, filled({200, 150}, Qt::white)));
             QTest::mouseClick(named<QCheckBox>(f_.form.get(), "xiaoguo"), Qt::LeftButton);
+            QVERIFY(f_.settle());
             f_.button("校正点")->setFocus();
         }
         const QImage shown = f_.form->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -120,23 +121,19 @@ private slots:
     void enterAndEscape()
     {
         f_.prepare({4, 30});
-        f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
         QSignalSpy correct(f_.button("校正"), &QPushButton::clicked);
         QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-        connect(named<QProgressBar>(f_.form.get(), "HScroll2"), &QProgressBar::valueChanged, this,
-                [&](int row) {
-                    if (row != 10)
-                        return;
-                    QWidget *focused = QApplication::focusWidget();
-                    QVERIFY(focused != f_.button("退出"));
-                    QTest::keyClick(focused, Qt::Key_Return);
-                    QTest::keyClick(focused, Qt::Key_Space);
-                });
         f_.button("校正")->setFocus();
         QTest::keyClick(f_.button("校正"), Qt::Key_Return);
+        QWidget *focused = QApplication::focusWidget(); // while the pass runs
+        QVERIFY(focused != f_.button("退出"));
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTest::keyClick(focused, Qt::Key_Space);
+        QVERIFY(f_.settle());
         QCOMPARE(f_.desktop.beeps, 1);
         QCOMPARE(QApplication::focusWidget(), f_.button("校正"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // a second pass, not an exit
+        QVERIFY(f_.settle());
         QCOMPARE(f_.desktop.beeps, 2);
         QCOMPARE(correct.size(), 2);
 
@@ -152,7 +149,9 @@ private slots:
         QCOMPARE(correct.size(), 2);
         f_.box("主红")->setFocus(); // ...and 校正 from anywhere else
         QTest::keyClick(f_.box("主红"), Qt::Key_Return);
+        QVERIFY(f_.settle());
         QTest::keyClick(f_.box("主红"), Qt::Key_Enter);
+        QVERIFY(f_.settle());
         QCOMPARE(correct.size(), 4);
         QCOMPARE(exit.size(), 0);
         QTest::keyClick(f_.box("主红"), Qt::Key_Escape);

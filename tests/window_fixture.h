@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/application.h"
+#include "app/background_job.h"
 #include "app/main_form.h"
 #include "app/photo_box.h"
 #include "app/preview_image.h"
@@ -8,6 +9,7 @@
 #include "test_support.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -51,6 +53,9 @@ public:
     void close()
     {
         form.reset();
+        // Abandoned work still ends on its own thread; none may outlive the test.
+        if (!QTest::qWaitFor([] { return BackgroundJob::threadsAtWork() == 0; }, 30000))
+            qWarning("work of the window outlived it");
         files.reset();
         runtime.reset();
     }
@@ -64,7 +69,16 @@ public:
         desktop.answers.append(answer);
         press(button);
     }
-    void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Clicks the button, then waits until the work it started has ended.
+    void press(const char *name)
+    {
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        settle();
+    }
+    bool settle() const
+    {
+        return QTest::qWaitFor([this] { return form->idle(); }, 30000);
+    }
     // Imports a target of `colour` with `pick` at its top-left pixel, types the reference
     // boxes, and picks that pixel; by default the gains are 0.1, 0.2 and -0.0588.
     void prepare(QSize size, QColor colour = QColor(100, 100, 100),
@@ -83,7 +97,15 @@ public:
     QPushButton *button(const char *name) const { return named<QPushButton>(form.get(), name); }
     QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }
     PhotoBox *photo(const char *name) const { return named<PhotoBox>(form.get(), name); }
-    const QImage &preview() const { return named<PreviewImage>(form.get(), "YuLan")->image(); }
+    // The preview's picture, decoded as when the user looks at it.
+    const QImage &preview() const
+    {
+        auto *toggle = named<QCheckBox>(form.get(), "xiaoguo");
+        if (!toggle->isChecked())
+            QTest::mouseClick(toggle, Qt::LeftButton);
+        settle();
+        return named<PreviewImage>(form.get(), "YuLan")->image();
+    }
     QString texts(std::initializer_list<const char *> names) const // joined by spaces
     {
         QStringList out;

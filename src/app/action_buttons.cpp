@@ -34,15 +34,32 @@ void ActionButtons::apply(ActionEvent event)
         if (row.event != event)
             continue;
         for (int i = 0; i < 4; ++i) {
-            QPushButton *button = buttons_[i];
-            if (row.states[i] == Off && button->hasFocus()) {
-                // Qt would pass the focus on to the next control, which may be 退出.
-                parked_ = button;
-                button->window()->setFocus();
-            }
             if (row.states[i] != Keep)
-                button->setEnabled(row.states[i] == On);
+                on_[i] = row.states[i] == On;
         }
+    }
+    refresh();
+}
+
+void ActionButtons::hold(bool correct, bool save, bool reload)
+{
+    held_[0] = correct;
+    held_[1] = save;
+    held_[2] = reload;
+    refresh();
+}
+
+void ActionButtons::refresh()
+{
+    for (int i = 0; i < 4; ++i) {
+        QPushButton *button = buttons_[i];
+        const bool enabled = on_[i] && !(i < 3 && held_[i]);
+        if (!enabled && button->hasFocus()) {
+            // Qt would pass the focus on to the next control, which may be 退出.
+            parked_ = button;
+            button->window()->setFocus();
+        }
+        button->setEnabled(enabled);
     }
     if (parked_ && parked_->isEnabled()) {
         if (parked_->window()->hasFocus())

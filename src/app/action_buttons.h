@@ -21,8 +21,15 @@ class ActionButtons
 public:
     ActionButtons(QPushButton *correct, QPushButton *save, QPushButton *reload, QPushButton *help);
     void apply(ActionEvent event);
+    // While work on the photo runs, these of 校正, SaveJPG and 校正点 are off whatever their
+    // state, and come back as the events left them.
+    void hold(bool correct, bool save, bool reload);
 
 private:
+    void refresh();
+
     QPushButton *buttons_[4];
+    bool on_[4] = {true, true, true, true};
+    bool held_[3] = {};
     QPushButton *parked_ = nullptr;
 };

@@ -38,6 +38,8 @@ public:
     Claim tryAcquire();
     // Empty when there is no private folder.
     static QString defaultPath();
+    // Lets the lock go before the instance has quite ended.
+    void release() { lock_.reset(); }
 
 private:
     bool ownerIsAlive() const;

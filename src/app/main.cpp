@@ -1,13 +1,18 @@
 #include "app/application.h"
 #include "app/apply_command.h"
+#include "app/background_job.h"
 #include "app/command_line.h"
 #include "app/instance_channel.h"
 #include "app/lifecycle.h"
 #include "app/main_form.h"
+#include "app/preview_file.h"
 #include "app/qt_desktop.h"
 #include "app/termination_signals.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -56,7 +61,14 @@ int main(int argc, char *argv[])
     if (!command.file.isEmpty())
         form.openTarget(command.file);
     const int status = QApplication::exec();
-    // A dialog's event loop that ended with the program may have had a preview written after.
-    Lifecycle::removeTemporaryPreview();
+    // A save still under way finishes its file; any other work is of no use now. Waiting for a
+    // slow read would keep a program the user has left running unseen.
+    BackgroundJob::waitForFinishingWork();
+    PreviewFile::retire();
+    if (BackgroundJob::threadsAtWork() > 0) {
+        lock.release();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }

@@ -1,7 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/action_buttons.h"
-#include "app/background_work.h"
+#include "app/background_job.h"
 #include "app/channel_text.h"
 #include "app/control_roster.h"
 #include "app/desktop.h"
@@ -9,6 +9,7 @@
 #include "app/metadata_names.h"
 #include "app/one_box_desktop.h"
 #include "app/photo_box.h"
+#include "app/preview_file.h"
 #include "app/preview_geometry.h"
 #include "app/preview_image.h"
 #include "app/sample_size_menu.h"
@@ -16,9 +17,9 @@
 #include "colour/sample_average.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
-#include "output/file_replace.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
+#include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 
 #include <QCheckBox>
@@ -46,18 +47,6 @@ QSize frameFor(QSize target, int border)
         previewFrameSize(QSizeF(target.width() + border, target.height() + border)));
 }
 
-// The preview, and its copy in `file`, written here because a large one takes long enough to
-// stall the window. A by-product: a failed write costs nothing, the preview comes from the
-// bytes in hand.
-RenderedPreview renderKeptPreview(const QImage &target, QSize frame, const QString &file,
-                                  WorkProgress &progress)
-{
-    RenderedPreview rendered = renderPreview(target, frame, &progress);
-    if (!rendered.image.isNull())
-        writePrivateFile(file, rendered.jpeg);
-    return rendered;
-}
-
 } // namespace
 
 MainForm::MainForm(Desktop &desktop, QWidget *parent)
@@ -67,15 +56,29 @@ MainForm::MainForm(Desktop &desktop, QWidget *parent)
     , ui_(buildControls(this))
     , sampleMenu_(new SampleSizeMenu(this))
     , series_(new SeriesFlow(desktop_, this))
+    , readMetadata_(::readMetadata)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
     setFixedSize(921, 599);
     actions_ = std::make_unique<ActionButtons>(ui_.correct, ui_.save, ui_.reload, ui_.help);
+    ui_.target->showPicture(&target_.picture);
+    handOverTimer_.setSingleShot(true);
+    handOverTimer_.setInterval(0);
+    connect(&handOverTimer_, &QTimer::timeout, this,
+            [this] { openTarget(std::exchange(handedOver_, QString())); });
+    connect(&passTicker_, &QTimer::timeout, this, &MainForm::showPassProgress);
     wireControls();
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm()
+{
+    // The pass writes into the picture, which goes with the window; the other jobs report to
+    // controls that go too.
+    stopPass();
+    for (BackgroundJob *job : findChildren<BackgroundJob *>(Qt::FindDirectChildrenOnly))
+        delete job;
+}
 
 void MainForm::wireControls()
 {
@@ -86,7 +89,7 @@ void MainForm::wireControls()
     connect(ui_.save, &QPushButton::clicked, this, &MainForm::saveTarget);
     connect(ui_.help, &QPushButton::clicked, this, &MainForm::showUsageGuide);
     connect(ui_.exit, &QPushButton::clicked, this, &MainForm::exitProgram);
-    connect(ui_.previewToggle, &QCheckBox::clicked, ui_.previewFrame, &QWidget::setVisible);
+    connect(ui_.previewToggle, &QCheckBox::clicked, this, &MainForm::showPreviewFrame);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
     const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popupAt(at, false); };
@@ -106,7 +109,6 @@ void MainForm::wireControls()
     connect(ui_.reference, &PhotoBox::menuRequested, this, showSampleMenu);
     connect(ui_.target, &PhotoBox::menuRequested, this,
             [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
-    connect(boxes_, &OneBoxDesktop::boxesClosed, this, &MainForm::openPendingWhenFree);
     for (PhotoBox *photo : {ui_.reference, ui_.target}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
@@ -116,7 +118,6 @@ void MainForm::wireControls()
 
 void MainForm::showEvent(QShowEvent *event)
 {
-    closed_ = false;
     if (!placed_) {
         placed_ = true;
         if (const QScreen *s = screen())
@@ -147,18 +148,30 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    stopPass_ = true;
-    closed_ = true;
-    Lifecycle::removeTemporaryPreview();
+    endAllWork();
     event->accept();
 }
 
 void MainForm::exitProgram()
 {
-    stopPass_ = true;
-    closed_ = true;
-    Lifecycle::removeTemporaryPreview();
+    endAllWork();
     emit exitRequested();
+}
+
+// The one way out, whatever runs: the pass stops before its next band, everything else is left
+// to end on its own unheard (a save still completes its file), and the preview file goes.
+void MainForm::endAllWork()
+{
+    stopPass();
+    for (BackgroundJob *job :
+         {referenceLoad_, targetLoad_, metadataRead_, previewRender_, previewDecode_, save_}) {
+        if (job)
+            job->abandon();
+    }
+    handOverTimer_.stop();
+    handedOver_.clear();
+    PreviewFile::retire();
+    refreshHold();
 }
 
 void MainForm::showUsageGuide()
@@ -191,34 +204,31 @@ QString MainForm::askForPhoto()
     return desktop_.openFile(this, photoOpenRequest());
 }
 
-void MainForm::runInBackground(int stages, const std::function<void(WorkProgress &)> &work)
+bool MainForm::idle() const
 {
-    working_ = true;
-    runWhilePainting(stages, work, [this](double fraction) { showWorkProgress(fraction); });
-    working_ = false;
-    // Closed while the work ran: a preview it wrote goes too.
-    if (closed_)
-        Lifecycle::removeTemporaryPreview();
-    openPendingWhenFree();
+    for (const BackgroundJob *job : {referenceLoad_, targetLoad_, metadataRead_, previewRender_,
+                                     previewDecode_, save_, pass_}) {
+        if (BackgroundJob::running(job))
+            return false;
+    }
+    return !handOverTimer_.isActive();
 }
 
-void MainForm::handOver(const QString &path)
+void MainForm::watch(BackgroundJob *job, bool showsProgress)
 {
-    pendingTarget_ = path;
-    openPendingWhenFree();
+    if (showsProgress)
+        connect(job, &BackgroundJob::progressed, this, &MainForm::showWorkProgress);
+    connect(job, &BackgroundJob::ended, this, &MainForm::refreshHold);
+    refreshHold();
 }
 
-void MainForm::openPendingWhenFree()
+// 校正, 保存 and 刷新 wait while the photo they work on is being read or written; 保存 also
+// waits for the metadata it keeps and the encoding it may reuse. A pass holds them itself.
+void MainForm::refreshHold()
 {
-    if (pendingTarget_.isEmpty() || pendingScheduled_ || working_ || boxes_->showingBox())
-        return;
-    pendingScheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        pendingScheduled_ = false;
-        // Busy again by now: the end of that work or box calls here once more.
-        if (!working_ && !boxes_->showingBox() && !pendingTarget_.isEmpty())
-            openTarget(std::exchange(pendingTarget_, QString()));
-    });
+    const auto busy = [](const BackgroundJob *job) { return BackgroundJob::running(job); };
+    const bool photoBusy = busy(targetLoad_) || busy(save_);
+    actions_->hold(photoBusy, photoBusy || busy(metadataRead_) || busy(previewRender_), photoBusy);
 }
 
 void MainForm::showWorkProgress(double fraction)
@@ -238,21 +248,19 @@ void MainForm::showWorkProgress(double fraction)
     ui_.progress->setValue(int(fraction * kSteps));
 }
 
-std::optional<QImage> MainForm::readPhoto(const QString &path)
+bool MainForm::reportFailedLoad(const LoadedPhoto &photo)
 {
-    LoadedPhoto photo;
-    runInBackground(1, [&](WorkProgress &progress) { photo = loadPhoto(path, &progress); });
     switch (photo.outcome) {
     case LoadedPhoto::Outcome::Ok:
-        return std::move(photo.image);
+        return false;
     case LoadedPhoto::Outcome::OutOfMemory:
         showOutOfMemory();
-        return std::nullopt;
+        return true;
     case LoadedPhoto::Outcome::Unreadable:
         break;
     }
     showUnreadablePhoto();
-    return std::nullopt;
+    return true;
 }
 
 void MainForm::importReference()
@@ -260,10 +268,17 @@ void MainForm::importReference()
     const QString path = askForPhoto();
     if (path.isEmpty())
         return;
-    if (auto image = readPhoto(path)) {
-        ui_.reference->setImage(std::move(*image));
-        ui_.reference->move(centredOrigin(ui_.reference->image().size()));
-    }
+    if (referenceLoad_)
+        referenceLoad_->abandon();
+    referenceLoad_ = BackgroundJob::start<LoadedPhoto>(
+        this, 1, [path](WorkProgress &progress) { return loadPhoto(path, &progress); },
+        [this](LoadedPhoto photo) {
+            if (reportFailedLoad(photo))
+                return;
+            ui_.reference->setImage(std::move(photo.image));
+            ui_.reference->move(centredOrigin(ui_.reference->image().size()));
+        });
+    watch(referenceLoad_, true);
 }
 
 void MainForm::importTarget()
@@ -273,71 +288,67 @@ void MainForm::importTarget()
         openTarget(path);
 }
 
-std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
+void MainForm::handOver(const QString &path)
 {
-    const int border = 2 * ui_.target->frameWidth();
-    LoadedPhoto photo;
-    Target target;
-    const QString previewFile = Lifecycle::temporaryPreviewPath();
-    // Decode, then the preview's encode and decode.
-    runInBackground(3, [&](WorkProgress &progress) {
-        photo = loadPhoto(path, &progress);
-        if (!photo.ok())
-            return;
-        target.preview.frame = frameFor(photo.image.size(), border);
-        RenderedPreview rendered =
-            renderKeptPreview(photo.image, target.preview.frame, previewFile, progress);
-        target.preview.image = std::move(rendered.image);
-        target.preview.jpeg = std::move(rendered.jpeg);
-        if (!target.preview.image.isNull())
-            target.metadata = readMetadata(path);
-    });
-    // A newer photo is waiting: what became of this one no longer matters to the user.
-    const bool superseded = !pendingTarget_.isEmpty();
-    switch (photo.outcome) {
-    case LoadedPhoto::Outcome::Ok:
-        break;
-    case LoadedPhoto::Outcome::OutOfMemory:
-        if (!superseded)
-            showOutOfMemory();
-        return std::nullopt;
-    case LoadedPhoto::Outcome::Unreadable:
-        if (!superseded)
-            showUnreadablePhoto();
-        return std::nullopt;
-    }
-    // Our own encoding of a picture decodes again unless memory ran out.
-    if (target.preview.image.isNull()) {
-        if (!superseded)
-            showOutOfMemory();
-        return std::nullopt;
-    }
-    target.image = std::move(photo.image);
-    return target;
-}
-
-void MainForm::showTarget(Target target)
-{
-    targetMetadata_ = std::move(target.metadata);
-    ui_.target->setImage(std::move(target.image));
-    showPreview(std::move(target.preview));
+    handedOver_ = path;
+    handOverTimer_.start();
 }
 
 void MainForm::openTarget(const QString &path)
 {
-    // Asked for while a photo is read or saved, or a box shows: after that.
-    if (working_ || boxes_->showingBox()) {
-        pendingTarget_ = path;
+    loadTarget(path, false);
+}
+
+void MainForm::reloadTarget()
+{
+    if (target_.path.isEmpty()) {
+        actions_->apply(ActionEvent::ReloadPressed);
         return;
     }
-    auto target = readTarget(path);
-    if (!target)
+    loadTarget(target_.path, true);
+}
+
+// The newest request wins: a photo still loading is dropped, and what it would have said with it.
+void MainForm::loadTarget(const QString &path, bool reload)
+{
+    if (targetLoad_)
+        targetLoad_->abandon();
+    targetLoad_ = BackgroundJob::start<LoadedPhoto>(
+        this, 1, [path](WorkProgress &progress) { return loadPhoto(path, &progress); },
+        [this, path, reload](LoadedPhoto photo) { targetLoaded(path, reload, std::move(photo)); });
+    watch(targetLoad_, true);
+}
+
+void MainForm::targetLoaded(const QString &path, bool reload, LoadedPhoto photo)
+{
+    if (reportFailedLoad(photo))
         return;
-    // A running pass stops before its next row and leaves the new photo untouched.
-    stopPass_ = true;
-    targetPath_ = path;
-    showTarget(std::move(*target));
-    ui_.target->move(centredOrigin(ui_.target->image().size()));
+    // A running pass stops before its next band and leaves the new photo untouched; the work on
+    // the old picture ends with it.
+    stopPass();
+    for (BackgroundJob *job : {metadataRead_, previewRender_, previewDecode_}) {
+        if (job)
+            job->abandon();
+    }
+    target_.path = path;
+    target_.picture = std::move(photo.image);
+    target_.metadata = {};
+    ui_.target->showPicture(&target_.picture);
+    if (reload)
+        actions_->apply(ActionEvent::ReloadPressed);
+    else
+        ui_.target->move(centredOrigin(target_.picture.size()));
+    readTargetMetadata();
+    rebuildPreview();
+}
+
+void MainForm::readTargetMetadata()
+{
+    const QString path = target_.path;
+    metadataRead_ = BackgroundJob::start<PhotoMetadata>(
+        this, 1, [path, read = readMetadata_](WorkProgress &) { return read(path); },
+        [this](PhotoMetadata metadata) { target_.metadata = std::move(metadata); });
+    watch(metadataRead_, false);
 }
 
 void MainForm::pressOn(PhotoBox *photo, QPointF position)
@@ -350,27 +361,26 @@ void MainForm::releaseOn(PhotoBox *photo, QPointF position)
     photo->move(releasedPosition(anchor_, position));
 }
 
-void MainForm::reloadTarget()
-{
-    if (!targetPath_.isEmpty()) {
-        auto target = readTarget(targetPath_);
-        if (!target)
-            return;
-        showTarget(std::move(*target));
-    }
-    actions_->apply(ActionEvent::ReloadPressed);
-}
-
 void MainForm::saveTarget()
 {
-    const QImage &image = ui_.target->image();
-    const bool encoded = !targetJpeg_.isEmpty() && targetJpegKey_ == image.cacheKey();
-    SavedPhoto saved;
-    runInBackground(1, [&](WorkProgress &progress) {
-        saved = encoded ? saveEncodedPhoto(targetJpeg_, image.size(), targetPath_, targetMetadata_)
-                        : savePhotoJpeg(image, targetPath_, targetMetadata_, &progress);
-    });
+    // Copies share the picture's pixels; nothing writes to them while 保存 waits.
+    const QByteArray jpeg = target_.currentEncoding();
+    const QImage picture = target_.picture;
+    const QString path = target_.path;
+    const PhotoMetadata metadata = target_.metadata;
     actions_->apply(ActionEvent::SavePressed);
+    save_ = BackgroundJob::start<SavedPhoto>(
+        this, 1,
+        [=](WorkProgress &progress) {
+            return jpeg.isEmpty() ? savePhotoJpeg(picture, path, metadata, &progress)
+                                  : saveEncodedPhoto(jpeg, picture.size(), path, metadata);
+        },
+        [this](SavedPhoto result) { saved(result); }, BackgroundJob::AtExit::Finish);
+    watch(save_, true);
+}
+
+void MainForm::saved(const SavedPhoto &saved)
+{
     if (saved.status == SaveStatus::OutOfMemory) {
         showOutOfMemory();
         return;
@@ -381,9 +391,9 @@ void MainForm::saveTarget()
     }
     const QStringList lost = lostPartNames(saved.leftOut, PartNaming::Window);
     // A photo that was no JPEG got a new file: from now on that is the photo's file.
-    const bool beside = saved.path != targetPath_;
+    const bool beside = saved.path != target_.path;
     if (beside)
-        targetPath_ = saved.path;
+        target_.path = saved.path;
     const QString where = u"照片已保存为 %1"_s.arg(QFileInfo(saved.path).fileName());
     if (beside && !lost.isEmpty())
         notify(u"%1，但其中的%2未能保留。"_s.arg(where, lost.join(u"、"_s)));
@@ -393,36 +403,77 @@ void MainForm::saveTarget()
         notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
 }
 
-QSize MainForm::previewFrameFor(QSize target) const
+void MainForm::rebuildPreview()
 {
-    return frameFor(target, 2 * ui_.target->frameWidth());
-}
-
-std::optional<MainForm::Preview> MainForm::makePreview(const QImage &target)
-{
-    const QSize frame = previewFrameFor(target.size());
-    const QString previewFile = Lifecycle::temporaryPreviewPath();
-    RenderedPreview rendered;
-    runInBackground(2, [&](WorkProgress &progress) {
-        rendered = renderKeptPreview(target, frame, previewFile, progress);
-    });
-    // Our own encoding of a picture decodes again unless memory ran out.
-    if (rendered.image.isNull() && !target.isNull()) {
-        showOutOfMemory();
-        return std::nullopt;
+    for (BackgroundJob *job : {previewRender_, previewDecode_}) {
+        if (job)
+            job->abandon();
     }
-    return Preview{std::move(rendered.image), frame, std::move(rendered.jpeg)};
+    const QSize frame = frameFor(target_.picture.size(), 2 * ui_.target->frameWidth());
+    ui_.previewFrame->resize(frame);
+    ui_.previewImage->resize(frame);
+    ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(frame.width()))),
+                             ui_.previewCaption->y());
+    // The old picture would show what the photo no longer is.
+    ui_.previewImage->setImage({});
+    target_.setEncoding({});
+
+    const quint64 ticket = PreviewFile::newTicket();
+    const bool decode = ui_.previewFrame->isVisible();
+    const QImage picture = target_.picture; // shares the pixels; a pass first stops this job
+    previewRender_ = BackgroundJob::start<RenderedPreview>(
+        this, decode ? 2 : 1,
+        [=](WorkProgress &progress) {
+            RenderedPreview rendered;
+            rendered.jpeg = encodeAsSaved(picture, &progress).data;
+            if (progress.cancelled())
+                return RenderedPreview();
+            PreviewFile::write(ticket, rendered.jpeg);
+            if (decode && !rendered.jpeg.isEmpty())
+                rendered.image = decodeJpeg(rendered.jpeg, frame, {}, &progress).image;
+            return rendered;
+        },
+        [this](RenderedPreview rendered) {
+            // Our own encoding of a picture decodes again unless memory ran out.
+            if (rendered.jpeg.isEmpty() && !target_.picture.isNull()) {
+                showOutOfMemory();
+                return;
+            }
+            target_.setEncoding(rendered.jpeg);
+            if (!rendered.image.isNull())
+                ui_.previewImage->setImage(std::move(rendered.image));
+            else if (ui_.previewFrame->isVisible())
+                decodePreview();
+        });
+    watch(previewRender_, false);
 }
 
-void MainForm::showPreview(Preview preview)
+void MainForm::decodePreview()
 {
-    ui_.previewFrame->resize(preview.frame);
-    ui_.previewImage->resize(preview.frame);
-    ui_.previewImage->setImage(std::move(preview.image));
-    targetJpeg_ = std::move(preview.jpeg);
-    targetJpegKey_ = ui_.target->image().cacheKey();
-    ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(preview.frame.width()))),
-                             ui_.previewCaption->y());
+    const QByteArray jpeg = target_.currentEncoding();
+    if (jpeg.isEmpty() || BackgroundJob::running(previewDecode_) ||
+        !ui_.previewImage->image().isNull())
+        return;
+    const QSize frame = ui_.previewFrame->size();
+    previewDecode_ = BackgroundJob::start<QImage>(
+        this, 1,
+        [jpeg, frame](WorkProgress &progress) {
+            return decodeJpeg(jpeg, frame, {}, &progress).image;
+        },
+        [this](QImage image) {
+            if (image.isNull())
+                showOutOfMemory();
+            else
+                ui_.previewImage->setImage(std::move(image));
+        });
+    watch(previewDecode_, false);
+}
+
+void MainForm::showPreviewFrame(bool show)
+{
+    ui_.previewFrame->setVisible(show);
+    if (show)
+        decodePreview();
 }
 
 void MainForm::hidePreviewOnClick()
@@ -435,8 +486,12 @@ void MainForm::hidePreviewOnClick()
 void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readout)
 {
     const QPoint at(int(std::floor(position.x())), int(std::floor(position.y())));
-    if (const auto colour = sampleColour(source->image(), at, sampleMenu_->side()))
-        probe_ = colourWordFromRgb(*colour);
+    // Rows a pass is rewriting are not read; the probe keeps what the pass last read.
+    const bool rewriting = BackgroundJob::running(pass_) && source == ui_.target;
+    if (!rewriting) {
+        if (const auto colour = sampleColour(source->image(), at, sampleMenu_->side()))
+            probe_ = colourWordFromRgb(*colour);
+    }
     if (readout) {
         readout->setText(
             u"鼠标 X=%1  Y=%2"_s.arg(QString::number(at.x()), QString::number(at.y())));
@@ -494,35 +549,73 @@ void MainForm::runCorrectionPass()
     }
     gains_ = gains.gains;
 
+    // The preview being made would show the picture as it was; it must also let go of the
+    // pixels before the pass writes them, or the first write copies them all.
+    for (BackgroundJob *job : {previewRender_, previewDecode_}) {
+        if (job)
+            job->stopAndWait();
+    }
     // A one-row picture still gets a range, or the bar would run its busy animation.
-    ui_.progress->setMaximum(std::max(ui_.target->image().height() - 1, 1));
-    stopPass_ = false;
+    ui_.progress->setMaximum(std::max(target_.picture.height() - 1, 1));
     firstUnpaintedRow_ = 0;
-    const PassOutcome outcome =
-        ::runCorrectionPass(ui_.target->image(), gains_, passFrameInterval_,
-                            [this](int row, int lastRow, ColourWord pixel) {
-                                return showPassProgress(row, lastRow, pixel);
-                            });
+    ui_.target->holdRowsFrom(0);
+    // Detached here, on the window's thread, so that the pass's thread only writes pixels.
+    target_.picture.bits();
+    passReport_ = std::make_shared<PassReport>();
+    QImage *picture = &target_.picture; // stopPass() waits for the pass before it goes
+    pass_ = BackgroundJob::start<PassOutcome>(
+        this, 1,
+        [picture, gains = gains_, interval = passFrameInterval_, report = passReport_,
+         hook = passHook_](WorkProgress &progress) {
+            return ::runCorrectionPass(*picture, gains, interval,
+                                       [&](int row, int, ColourWord pixel) {
+                                           report->pixel.store(pixel);
+                                           report->row.store(row);
+                                           if (hook)
+                                               hook(row, progress);
+                                           return !progress.cancelled();
+                                       });
+        },
+        [this](PassOutcome outcome) { passEnded(outcome); });
+    passTicker_.start(
+        int(std::chrono::ceil<std::chrono::milliseconds>(passFrameInterval_).count()));
+}
+
+void MainForm::showPassProgress()
+{
+    if (!passReport_)
+        return;
+    const int row = passReport_->row.load();
+    if (row < firstUnpaintedRow_)
+        return;
+    const int lastRow = target_.picture.height() - 1;
+    ui_.target->holdRowsFrom(row + 1);
+    ui_.target->updateRows(firstUnpaintedRow_, row);
+    firstUnpaintedRow_ = row + 1;
+    ui_.progress->setValue(lastRow == 0 ? 1 : row);
+    ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
+    probe_ = passReport_->pixel.load();
+}
+
+void MainForm::passEnded(PassOutcome outcome)
+{
+    passTicker_.stop();
+    showPassProgress();
+    passReport_.reset();
+    ui_.target->holdRowsFrom(-1);
     probe_ = outcome.lastPixel;
     if (outcome.result == PassResult::Stopped) {
         actions_->apply(ActionEvent::PassStopped);
         return;
     }
-    if (auto preview = makePreview(ui_.target->image()))
-        showPreview(std::move(*preview));
     actions_->apply(ActionEvent::PassCompleted);
     series_->setGains(gains_);
     desktop_.beep();
+    rebuildPreview();
 }
 
-bool MainForm::showPassProgress(int row, int lastRow, ColourWord lastPixel)
+void MainForm::stopPass()
 {
-    ui_.target->updateRows(firstUnpaintedRow_, row);
-    firstUnpaintedRow_ = row + 1;
-    ui_.progress->setValue(lastRow == 0 ? 1 : row);
-    ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
-    // Handlers run here may move, pick or import; the probe holds what the pass last read.
-    probe_ = lastPixel;
-    QCoreApplication::processEvents();
-    return !stopPass_;
+    if (pass_)
+        pass_->stopAndWait();
 }

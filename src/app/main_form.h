@@ -2,28 +2,35 @@
 
 #include "app/control_roster.h"
 #include "app/placement.h"
+#include "app/target_photo.h"
 #include "colour/colour_word.h"
 #include "correct/gains.h"
-#include "output/metadata.h"
 
-#include <QImage>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class ActionButtons;
+class BackgroundJob;
 class Desktop;
 class OneBoxDesktop;
 class SampleSizeMenu;
 class SeriesFlow;
+struct LoadedPhoto;
+struct SavedPhoto;
+struct PassOutcome;
 class WorkProgress;
 
-// The program's one window: owns every control and the window state, and wires the
-// controls' events to the work of the other folders.
+// The program's one window: owns every control, the target photo and the window state, and
+// wires the controls' events to the work of the other folders. Reading, encoding, the pass and
+// saving run as jobs off the window's thread; the window answers the user all the while.
 class MainForm : public QWidget
 {
     Q_OBJECT
@@ -32,14 +39,30 @@ public:
     explicit MainForm(Desktop &desktop, QWidget *parent = nullptr);
     ~MainForm() override;
 
+    // Opens path as the photo to correct, as if it had been chosen through 导入将校正照片. A
+    // photo still loading is dropped for it.
+    void openTarget(const QString &path);
+    // A photo handed over by another start; of a burst, only the newest is opened.
+    void handOver(const QString &path);
+
     // For tests and benchmarks: how much pass work runs between two rounds of painting.
     void setPassFrameInterval(std::chrono::nanoseconds interval) { passFrameInterval_ = interval; }
+    // For tests and benchmarks: no work of the window is under way.
+    bool idle() const;
+    TargetPhoto &targetPhoto() { return target_; }
+    const Controls &controls() const { return ui_; }
+    // For tests: how the metadata of a photo being opened is read (on a job's thread).
+    void setMetadataReader(std::function<PhotoMetadata(const QString &)> read)
+    {
+        readMetadata_ = std::move(read);
+    }
 
-    // Opens path as the photo to correct, as if it had been chosen through 导入将校正照片.
-    void openTarget(const QString &path);
-    // A photo handed over by another start: opened once the window is free, the newest of a
-    // burst only, and an older one still loading is dropped without a word.
-    void handOver(const QString &path);
+    // For tests: called on the pass's thread at each report, before the pass asks whether to go
+    // on.
+    void setPassHook(std::function<void(int row, const WorkProgress &)> hook)
+    {
+        passHook_ = std::move(hook);
+    }
 
 signals:
     // 退出 was pressed: the program should end now.
@@ -53,41 +76,25 @@ protected:
 private:
     void wireControls();
 
-    // Photos in and out. Reading, encoding and saving run off the window's thread while it
-    // keeps painting (user input waits), one piece of work at a time.
-    void runInBackground(int stages, const std::function<void(WorkProgress &)> &work);
-    void openPendingWhenFree();
-    void showWorkProgress(double fraction);
+    // Photos in and out.
     QString askForPhoto();
-    // The photo at path; nothing when it cannot be read (the user is told).
-    std::optional<QImage> readPhoto(const QString &path);
-    struct Preview
-    {
-        QImage image;
-        QSize frame;
-        QByteArray jpeg; // what a save of the unchanged target writes
-    };
-    struct Target
-    {
-        QImage image;
-        Preview preview;
-        PhotoMetadata metadata;
-    };
-    // The photo at path with its preview and metadata; nothing when it cannot be read or memory
-    // runs out (the user is told).
-    std::optional<Target> readTarget(const QString &path);
-    void showTarget(Target target);
     void importReference();
     void importTarget();
-    void pressOn(PhotoBox *photo, QPointF position);
-    void releaseOn(PhotoBox *photo, QPointF position);
+    void loadTarget(const QString &path, bool reload);
+    void targetLoaded(const QString &path, bool reload, LoadedPhoto photo);
+    bool reportFailedLoad(const LoadedPhoto &photo);
+    void readTargetMetadata();
     void reloadTarget();
     void saveTarget();
-    // The target as it will be saved, sized for the preview frame; nothing when memory runs
-    // out (the user is told).
-    std::optional<Preview> makePreview(const QImage &target);
-    QSize previewFrameFor(QSize target) const;
-    void showPreview(Preview preview);
+    void saved(const SavedPhoto &saved);
+    void pressOn(PhotoBox *photo, QPointF position);
+    void releaseOn(PhotoBox *photo, QPointF position);
+
+    // The preview: its file and encoding rebuilt whenever the picture changes, its picture
+    // decoded only while the frame is shown.
+    void rebuildPreview();
+    void decodePreview();
+    void showPreviewFrame(bool show);
     void hidePreviewOnClick();
 
     // Colours and the correction.
@@ -96,7 +103,15 @@ private:
     void pickTarget();
     void correct();
     void runCorrectionPass();
-    bool showPassProgress(int row, int lastRow, ColourWord lastPixel);
+    void showPassProgress();
+    void passEnded(PassOutcome outcome);
+    void stopPass();
+
+    // Jobs.
+    void watch(BackgroundJob *job, bool showsProgress);
+    void refreshHold();
+    void showWorkProgress(double fraction);
+    void endAllWork();
 
     void notify(const QString &text);
     void showUnreadablePhoto();
@@ -113,30 +128,40 @@ private:
     SeriesFlow *series_;
 
     // Window state.
+    TargetPhoto target_;
     ColourWord probe_ = 0;
     Channels targetChannels_;
     Gains gains_;
     DragAnchor anchor_;
-    QString targetPath_;
-    // What the target's file carried when it was read, for the save to keep.
-    PhotoMetadata targetMetadata_;
-    // The preview's encoding of the target, and the target's cacheKey() when it was made: any
-    // write to the picture changes the key, so equal keys mean 保存 may write these bytes.
-    QByteArray targetJpeg_;
-    qint64 targetJpegKey_ = 0;
 
-    // Work off the window's thread is under way; a target handed over meanwhile waits.
-    bool working_ = false;
-    QString pendingTarget_;
-    bool pendingScheduled_ = false;
-    // The window was closed or left: no temporary preview is written any more.
-    bool closed_ = false;
-    // The progress bar as the work found it: minimum, maximum, value.
-    std::optional<std::array<int, 3>> barBeforeWork_;
+    // The work under way; each is gone once it has ended.
+    QPointer<BackgroundJob> referenceLoad_;
+    QPointer<BackgroundJob> targetLoad_;
+    QPointer<BackgroundJob> metadataRead_;
+    QPointer<BackgroundJob> previewRender_;
+    QPointer<BackgroundJob> previewDecode_;
+    QPointer<BackgroundJob> save_;
+    QPointer<BackgroundJob> pass_;
+    std::function<PhotoMetadata(const QString &)> readMetadata_;
+    std::function<void(int row, const WorkProgress &)> passHook_;
 
-    // The running pass, if any: a handler between its rows may ask it to stop.
-    bool stopPass_ = false;
+    // A hand-off waiting for the next turn of the event loop, where a burst has arrived whole.
+    QString handedOver_;
+    QTimer handOverTimer_;
+
+    // The running pass reports the last row it finished and the last pixel it read; the window
+    // shows them every frame.
+    struct PassReport
+    {
+        std::atomic<int> row{-1};
+        std::atomic<ColourWord> pixel{0};
+    };
+    std::shared_ptr<PassReport> passReport_;
+    QTimer passTicker_;
     int firstUnpaintedRow_ = 0;
     std::chrono::nanoseconds passFrameInterval_ = std::chrono::milliseconds(16);
+
+    // The progress bar as the work found it: minimum, maximum, value.
+    std::optional<std::array<int, 3>> barBeforeWork_;
     bool placed_ = false;
 };

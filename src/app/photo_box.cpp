@@ -13,9 +13,19 @@ PhotoBox::PhotoBox(BoxBorder border, QWidget *parent)
 
 void PhotoBox::setImage(QImage image)
 {
-    image_ = std::move(image);
+    own_ = std::move(image);
+    showPicture(&own_);
+}
+
+void PhotoBox::showPicture(const QImage *picture)
+{
+    shown_ = picture ? picture : &own_;
+    if (shown_ != &own_)
+        own_ = QImage();
+    // An empty box keeps the size it was given.
     const int border = 2 * frameWidth();
-    resize(image_.width() + border, image_.height() + border);
+    if (!shown_->isNull())
+        resize(shown_->width() + border, shown_->height() + border);
     update();
 }
 
@@ -28,16 +38,19 @@ void PhotoBox::updateRows(int first, int last)
 void PhotoBox::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
-    if (image_.isNull())
+    const QImage &image = *shown_;
+    if (image.isNull())
         return;
     const QRect contents = contentsRect();
     // Only the exposed part: a full draw of a large photo per row of a pass would be slow.
     const QRect exposed = event->rect() & contents;
-    const QRect source = exposed.translated(-contents.topLeft()) & image_.rect();
+    QRect source = exposed.translated(-contents.topLeft()) & image.rect();
+    if (heldFrom_ >= 0)
+        source &= QRect(0, 0, image.width(), heldFrom_);
     if (source.isEmpty())
         return;
     QPainter painter(this);
-    painter.drawImage(source.topLeft() + contents.topLeft(), image_, source);
+    painter.drawImage(source.topLeft() + contents.topLeft(), image, source);
 }
 
 // Qt hands a widget its position rounded to whole logical pixels, which on a screen scaled to

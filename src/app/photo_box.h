@@ -5,8 +5,8 @@
 #include <QFrame>
 #include <QImage>
 
-// A picture box: holds one persistent image that pixel passes rewrite in place, shows it
-// 1:1 inside its border, sizes itself to it, and reports the mouse in image pixels. Only the
+// A picture box: shows a picture 1:1 inside its border, its own or one owned elsewhere, sizes
+// itself to it, and reports the mouse in image pixels. Only the
 // picture area counts: the pointer over the border moves, presses and clicks nothing. The right
 // button opens the context menu and neither drags nor picks.
 class PhotoBox : public QFrame
@@ -16,14 +16,17 @@ class PhotoBox : public QFrame
 public:
     explicit PhotoBox(BoxBorder border, QWidget *parent = nullptr);
 
+    // Shows a picture of its own.
     void setImage(QImage image);
-    const QImage &image() const { return image_; }
-    // For in-place pixel work; call update() afterwards. Keep no other copy of the image
-    // alive meanwhile, or the first write detaches (copies) all of it.
-    QImage &image() { return image_; }
+    // Shows a picture its owner keeps alive for as long as it is shown.
+    void showPicture(const QImage *picture);
+    const QImage &image() const { return *shown_; }
 
-    // Repaints these rows of the image.
+    // Repaints these rows of the picture.
     void updateRows(int first, int last);
+    // Rows from `row` on are being rewritten on another thread: they keep what was last painted
+    // and are not read. -1: every row may be painted.
+    void holdRowsFrom(int row) { heldFrom_ = row; }
 
 signals:
     // Positions in image pixels, relative to the image's top-left corner.
@@ -48,7 +51,9 @@ private:
     QPointF imagePosition(const QMouseEvent *event) const;
     bool inPicture(QPointF widgetPosition) const;
 
-    QImage image_;
+    QImage own_;
+    const QImage *shown_ = &own_;
+    int heldFrom_ = -1;
     // The press this release ends fell on the border, so neither counts.
     bool pressOnBorder_ = false;
 };

@@ -300,6 +300,11 @@ void decodePart(DecodeJob &job)
         y += count;
         if (job.progress)
             job.progress->addDone(count);
+        if (job.progress && job.progress->cancelled()) {
+            jpeg_destroy_decompress(&info);
+            job.status = JpegStatus::Refused;
+            return;
+        }
     }
     jpeg_destroy_decompress(&info);
     job.status = JpegStatus::Ok;
@@ -440,6 +445,11 @@ void encodeStrip(EncodeJob &job)
         y += count;
         if (job.progress)
             job.progress->addDone(count);
+        if (job.progress && job.progress->cancelled()) {
+            jpeg_destroy_compress(&info);
+            job.status = JpegStatus::Refused;
+            return;
+        }
     }
     jpeg_finish_compress(&info);
     job.length = job.capacity - destination.pub.free_in_buffer;

@@ -36,8 +36,13 @@ public:
         return std::min(all, 1.0);
     }
 
+    // Asked by whoever waits for the work: stop where you can, the result is no longer wanted.
+    void cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+    bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+
 private:
     const int stages_;
+    std::atomic<bool> cancelled_{false};
     std::atomic<int> finished_{0};
     std::atomic<qint64> total_{0};
     std::atomic<qint64> done_{0};
