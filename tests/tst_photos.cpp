@@ -13,8 +13,12 @@
 #include <QImageReader>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QSignalSpy>
 
 #include <sys/stat.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -171,6 +175,34 @@ private slots:
         f_.form->handOver(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
         QTRY_COMPARE(f_.photo("SaveForm")->image().size(), QSize(30, 20));
         QCOMPARE(f_.desktop.messages.size(), 3);
+    }
+
+    // Work the user has left behind is not waited for. A photo superseded while it loads never
+    // reaches the screen, nor does what went wrong with it; 保存 waits for the metadata it keeps
+    // while 校正 need not; Esc during a slow read ends the program at once, the preview gone.
+    void leftWorkIsNotWaitedFor()
+    {
+        std::atomic<bool> reading = false;
+        std::atomic<bool> release = false;
+        f_.form->setMetadataReader([&](const QString &) {
+            reading = true;
+            while (!release)
+                std::this_thread::yield();
+            return PhotoMetadata();
+        });
+        f_.form->openTarget(writeFile(f_.files->filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0"));
+        f_.form->openTarget(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
+        QTRY_VERIFY(reading);
+        QCOMPARE(f_.photo("SaveForm")->image().size(), QSize(30, 20));
+        QTRY_VERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+        QCOMPARE(f_.enabledStates(), u"1011"_s);
+        QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+        QTest::keyClick(f_.form.get(), Qt::Key_Escape);
+        QCOMPARE(exit.size(), 1);
+        QVERIFY(f_.form->idle());
+        QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
+        QVERIFY(f_.desktop.messages.isEmpty());
+        release = true;
     }
 
     void dragMovesByPointerTravelThenClicks()
