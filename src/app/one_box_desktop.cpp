@@ -61,5 +61,4 @@ void OneBoxDesktop::show(const Box &box)
     }
     showing_ = false;
     current_ = {};
-    emit boxesClosed();
 }

@@ -25,11 +25,6 @@ public:
                      const QStringList &lines) override;
     void beep() override;
 
-    bool showingBox() const { return showing_; }
-
-signals:
-    // The last box waiting has been closed.
-    void boxesClosed();
 
 private:
     struct Box
