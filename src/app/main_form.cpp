@@ -71,7 +71,8 @@ MainForm::MainForm(Desktop &desktop, QWidget *parent)
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
     setFixedSize(921, 599);
-    actions_ = std::make_unique<ActionButtons>(ui_.correct, ui_.save, ui_.reload, ui_.help);
+    actions_ = std::make_unique<ActionButtons>(ui_.correctButton, ui_.saveButton, ui_.reloadButton,
+                                               ui_.helpButton);
     wireControls();
 }
 
@@ -79,13 +80,13 @@ MainForm::~MainForm() = default;
 
 void MainForm::wireControls()
 {
-    connect(ui_.importReference, &QPushButton::clicked, this, &MainForm::importReference);
-    connect(ui_.importTarget, &QPushButton::clicked, this, &MainForm::importTarget);
-    connect(ui_.reload, &QPushButton::clicked, this, &MainForm::reloadTarget);
-    connect(ui_.correct, &QPushButton::clicked, this, &MainForm::correct);
-    connect(ui_.save, &QPushButton::clicked, this, &MainForm::saveTarget);
-    connect(ui_.help, &QPushButton::clicked, this, &MainForm::showUsageGuide);
-    connect(ui_.exit, &QPushButton::clicked, this, &MainForm::exitProgram);
+    connect(ui_.importReferenceButton, &QPushButton::clicked, this, &MainForm::importReference);
+    connect(ui_.importTargetButton, &QPushButton::clicked, this, &MainForm::importTarget);
+    connect(ui_.reloadButton, &QPushButton::clicked, this, &MainForm::reloadTarget);
+    connect(ui_.correctButton, &QPushButton::clicked, this, &MainForm::correct);
+    connect(ui_.saveButton, &QPushButton::clicked, this, &MainForm::saveTarget);
+    connect(ui_.helpButton, &QPushButton::clicked, this, &MainForm::showUsageGuide);
+    connect(ui_.exitButton, &QPushButton::clicked, this, &MainForm::exitProgram);
     connect(ui_.previewToggle, &QCheckBox::clicked, ui_.previewFrame, &QWidget::setVisible);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
@@ -97,17 +98,17 @@ void MainForm::wireControls()
                 [this, swatch](QPointF p) { probe(swatch, p, nullptr); });
         connect(swatch, &PhotoBox::clicked, this, &MainForm::pickReference);
     }
-    connect(ui_.reference, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(ui_.reference, p, ui_.referenceReadout); });
-    connect(ui_.target, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(ui_.target, p, ui_.targetReadout); });
-    connect(ui_.reference, &PhotoBox::clicked, this, &MainForm::pickReference);
-    connect(ui_.target, &PhotoBox::clicked, this, &MainForm::pickTarget);
-    connect(ui_.reference, &PhotoBox::menuRequested, this, showSampleMenu);
-    connect(ui_.target, &PhotoBox::menuRequested, this,
+    connect(ui_.referencePhoto, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.referencePhoto, p, ui_.referenceReadout); });
+    connect(ui_.targetPhoto, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.targetPhoto, p, ui_.targetReadout); });
+    connect(ui_.referencePhoto, &PhotoBox::clicked, this, &MainForm::pickReference);
+    connect(ui_.targetPhoto, &PhotoBox::clicked, this, &MainForm::pickTarget);
+    connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, showSampleMenu);
+    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this,
             [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
     connect(boxes_, &OneBoxDesktop::boxesClosed, this, &MainForm::openPendingWhenFree);
-    for (PhotoBox *photo : {ui_.reference, ui_.target}) {
+    for (PhotoBox *photo : {ui_.referencePhoto, ui_.targetPhoto}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
                 [this, photo](QPointF p) { releaseOn(photo, p); });
@@ -121,7 +122,7 @@ void MainForm::showEvent(QShowEvent *event)
         placed_ = true;
         if (const QScreen *s = screen())
             move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-        ui_.reload->setFocus();
+        ui_.reloadButton->setFocus();
     }
     QWidget::showEvent(event);
 }
@@ -130,7 +131,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        ui_.exit->click();
+        ui_.exitButton->click();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -138,7 +139,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()))
             focused->click();
         else
-            ui_.correct->click();
+            ui_.correctButton->click();
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -225,17 +226,18 @@ void MainForm::showWorkProgress(double fraction)
 {
     if (fraction < 0) {
         if (const auto bar = std::exchange(barBeforeWork_, std::nullopt)) {
-            ui_.progress->setRange((*bar)[0], (*bar)[1]);
-            ui_.progress->setValue((*bar)[2]);
+            ui_.progressBar->setRange((*bar)[0], (*bar)[1]);
+            ui_.progressBar->setValue((*bar)[2]);
         }
         return;
     }
     constexpr int kSteps = 1000;
     if (!barBeforeWork_) {
-        barBeforeWork_ = {ui_.progress->minimum(), ui_.progress->maximum(), ui_.progress->value()};
-        ui_.progress->setRange(0, kSteps);
+        barBeforeWork_ = {ui_.progressBar->minimum(), ui_.progressBar->maximum(),
+                          ui_.progressBar->value()};
+        ui_.progressBar->setRange(0, kSteps);
     }
-    ui_.progress->setValue(int(fraction * kSteps));
+    ui_.progressBar->setValue(int(fraction * kSteps));
 }
 
 std::optional<QImage> MainForm::readPhoto(const QString &path)
@@ -261,8 +263,8 @@ void MainForm::importReference()
     if (path.isEmpty())
         return;
     if (auto image = readPhoto(path)) {
-        ui_.reference->setImage(std::move(*image));
-        ui_.reference->move(centredOrigin(ui_.reference->image().size()));
+        ui_.referencePhoto->setImage(std::move(*image));
+        ui_.referencePhoto->move(centredOrigin(ui_.referencePhoto->image().size()));
     }
 }
 
@@ -275,7 +277,7 @@ void MainForm::importTarget()
 
 std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
 {
-    const int border = 2 * ui_.target->frameWidth();
+    const int border = 2 * ui_.targetPhoto->frameWidth();
     LoadedPhoto photo;
     Target target;
     const QString previewFile = Lifecycle::temporaryPreviewPath();
@@ -319,7 +321,7 @@ std::optional<MainForm::Target> MainForm::readTarget(const QString &path)
 void MainForm::showTarget(Target target)
 {
     targetMetadata_ = std::move(target.metadata);
-    ui_.target->setImage(std::move(target.image));
+    ui_.targetPhoto->setImage(std::move(target.image));
     showPreview(std::move(target.preview));
 }
 
@@ -337,7 +339,7 @@ void MainForm::openTarget(const QString &path)
     stopPass_ = true;
     targetPath_ = path;
     showTarget(std::move(*target));
-    ui_.target->move(centredOrigin(ui_.target->image().size()));
+    ui_.targetPhoto->move(centredOrigin(ui_.targetPhoto->image().size()));
 }
 
 void MainForm::pressOn(PhotoBox *photo, QPointF position)
@@ -363,7 +365,7 @@ void MainForm::reloadTarget()
 
 void MainForm::saveTarget()
 {
-    const QImage &image = ui_.target->image();
+    const QImage &image = ui_.targetPhoto->image();
     const bool encoded = !targetJpeg_.isEmpty() && targetJpegKey_ == image.cacheKey();
     SavedPhoto saved;
     runInBackground(1, [&](WorkProgress &progress) {
@@ -395,7 +397,7 @@ void MainForm::saveTarget()
 
 QSize MainForm::previewFrameFor(QSize target) const
 {
-    return frameFor(target, 2 * ui_.target->frameWidth());
+    return frameFor(target, 2 * ui_.targetPhoto->frameWidth());
 }
 
 std::optional<MainForm::Preview> MainForm::makePreview(const QImage &target)
@@ -420,7 +422,7 @@ void MainForm::showPreview(Preview preview)
     ui_.previewImage->resize(preview.frame);
     ui_.previewImage->setImage(std::move(preview.image));
     targetJpeg_ = std::move(preview.jpeg);
-    targetJpegKey_ = ui_.target->image().cacheKey();
+    targetJpegKey_ = ui_.targetPhoto->image().cacheKey();
     ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(preview.frame.width()))),
                              ui_.previewCaption->y());
 }
@@ -495,11 +497,11 @@ void MainForm::runCorrectionPass()
     gains_ = gains.gains;
 
     // A one-row picture still gets a range, or the bar would run its busy animation.
-    ui_.progress->setMaximum(std::max(ui_.target->image().height() - 1, 1));
+    ui_.progressBar->setMaximum(std::max(ui_.targetPhoto->image().height() - 1, 1));
     stopPass_ = false;
     firstUnpaintedRow_ = 0;
     const PassOutcome outcome =
-        ::runCorrectionPass(ui_.target->image(), gains_, passFrameInterval_,
+        ::runCorrectionPass(ui_.targetPhoto->image(), gains_, passFrameInterval_,
                             [this](int row, int lastRow, ColourWord pixel) {
                                 return showPassProgress(row, lastRow, pixel);
                             });
@@ -508,7 +510,7 @@ void MainForm::runCorrectionPass()
         actions_->apply(ActionEvent::PassStopped);
         return;
     }
-    if (auto preview = makePreview(ui_.target->image()))
+    if (auto preview = makePreview(ui_.targetPhoto->image()))
         showPreview(std::move(*preview));
     actions_->apply(ActionEvent::PassCompleted);
     series_->setGains(gains_);
@@ -517,9 +519,9 @@ void MainForm::runCorrectionPass()
 
 bool MainForm::showPassProgress(int row, int lastRow, ColourWord lastPixel)
 {
-    ui_.target->updateRows(firstUnpaintedRow_, row);
+    ui_.targetPhoto->updateRows(firstUnpaintedRow_, row);
     firstUnpaintedRow_ = row + 1;
-    ui_.progress->setValue(lastRow == 0 ? 1 : row);
+    ui_.progressBar->setValue(lastRow == 0 ? 1 : row);
     ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
     // Handlers run here may move, pick or import; the probe holds what the pass last read.
     probe_ = lastPixel;

@@ -34,6 +34,8 @@ public:
 
     // For tests and benchmarks: how much pass work runs between two rounds of painting.
     void setPassFrameInterval(std::chrono::nanoseconds interval) { passFrameInterval_ = interval; }
+    // For tests and benchmarks: the controls, to press and read as a user would.
+    const Controls &controls() const { return ui_; }
 
     // Opens path as the photo to correct, as if it had been chosen through 导入将校正照片.
     void openTarget(const QString &path);
