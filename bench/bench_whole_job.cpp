@@ -83,31 +83,31 @@ int runJob(const QString &path)
     FreezeMeter freeze;
 
     freeze.start();
-    control<QPushButton>(&form, "导入客体")->click();
+    form.controls().importTargetButton->click();
     const double importFreeze = freeze.stopMs();
 
     // The skin picked at the centre; a reference that asks for gains 1.1, 0.95, 0.9.
-    auto *target = form.findChild<PhotoBox *>(u"SaveForm"_s);
+    PhotoBox *target = form.controls().targetPhoto;
     const QPoint centre(target->image().width() / 2, target->image().height() / 2);
     const QRgb picked = target->image().pixel(centre);
     const int channels[] = {qRed(picked), qGreen(picked), qBlue(picked)};
     const double gains[] = {1.1, 0.95, 0.9};
-    const char *referenceBoxes[] = {"主红", "主绿", "主蓝"};
+    const ChannelBoxes &boxes = form.controls().referenceBoxes;
+    QLineEdit *const referenceBoxes[] = {boxes.red, boxes.green, boxes.blue};
     for (int i = 0; i < 3; ++i)
-        control<QLineEdit>(&form, referenceBoxes[i])
-            ->setText(QString::number(std::lround(channels[i] * gains[i])));
+        referenceBoxes[i]->setText(QString::number(std::lround(channels[i] * gains[i])));
     emit target->pointerMoved(QPointF(centre));
     emit target->clicked();
 
     freeze.start();
     QElapsedTimer press;
     press.start();
-    control<QPushButton>(&form, "校正")->click();
+    form.controls().correctButton->click();
     const double pressToBeep = press.nsecsElapsed() / 1e6;
     const double passFreeze = freeze.stopMs();
 
     freeze.start();
-    control<QPushButton>(&form, "SaveJPG")->click();
+    form.controls().saveButton->click();
     const double saveFreeze = freeze.stopMs();
     if (desktop.beeps != 1 || desktop.failed)
         return 1;

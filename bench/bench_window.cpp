@@ -47,7 +47,7 @@ int holdTarget(const QString &path)
     desktop.answer = path;
     MainForm form(desktop);
     form.show();
-    control<QPushButton>(&form, "导入客体")->click();
+    form.controls().importTargetButton->click();
     QCoreApplication::processEvents();
     std::printf("%ld\n", peakResidentKb());
     return 0;
@@ -82,22 +82,23 @@ int main(int argc, char *argv[])
     form.show();
     QCoreApplication::processEvents();
 
-    const double import = medianMs(runs, [&] { control<QPushButton>(&form, "导入客体")->click(); });
+    const double import = medianMs(runs, [&] { form.controls().importTargetButton->click(); });
 
     // A pick a few levels off the photo's own colour, so that passes can repeat.
-    auto *target = form.findChild<PhotoBox *>(u"SaveForm"_s);
+    PhotoBox *target = form.controls().targetPhoto;
     const QRgb picked = target->image().pixel(3000, 2000);
     const int channels[] = {qRed(picked), qGreen(picked), qBlue(picked)};
-    const char *referenceBoxes[] = {"主红", "主绿", "主蓝"};
+    const ChannelBoxes &boxes = form.controls().referenceBoxes;
+    QLineEdit *const referenceBoxes[] = {boxes.red, boxes.green, boxes.blue};
     for (int i = 0; i < 3; ++i) {
         const int aim = channels[i] < 250 ? channels[i] + 3 : channels[i] - 3;
-        control<QLineEdit>(&form, referenceBoxes[i])->setText(QString::number(aim));
+        referenceBoxes[i]->setText(QString::number(aim));
     }
     emit target->pointerMoved(QPointF(3000, 2000));
     emit target->clicked();
-    const double pass = medianMs(runs, [&] { control<QPushButton>(&form, "校正")->click(); });
+    const double pass = medianMs(runs, [&] { form.controls().correctButton->click(); });
     const double save = medianMs(runs, [&] {
-        auto *button = control<QPushButton>(&form, "SaveJPG");
+        auto *button = form.controls().saveButton;
         button->setEnabled(true);
         button->click();
     });

@@ -29,8 +29,3 @@ public:
     int beeps = 0;
     bool failed = false;
 };
-
-template <typename T> T *control(QWidget *form, const char *name)
-{
-    return form->findChild<T *>(QString::fromUtf8(name));
-}

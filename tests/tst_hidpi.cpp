@@ -37,10 +37,10 @@ class TestHiDpi : public QObject
         const QStringList move{u"mousemove"_s, u"--sync"_s, QString::number(screenPixel.x()),
                                QString::number(screenPixel.y())};
         QCOMPARE(QProcess::execute(u"xdotool"_s, move), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(f_.box("Text1")->text(),
+        QTRY_COMPARE_WITH_TIMEOUT(f_.ui().referenceReadout->text(),
                                   u"鼠标 X=%1  Y=%2"_s.arg(qRed(shown)).arg(qGreen(shown)), 2000);
         QCOMPARE(QProcess::execute(u"xdotool"_s, {u"click"_s, u"1"_s}), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(f_.texts({"主红", "主绿", "主蓝"}),
+        QTRY_COMPARE_WITH_TIMEOUT(f_.texts({f_.ui().referenceBoxes}),
                                   u"%1 %2 %3"_s.arg(qRed(shown)).arg(qGreen(shown)).arg(photoBlue),
                                   2000);
     }
@@ -55,7 +55,7 @@ private slots:
         f_.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(f_.form.get()));
         const QImage photo = painted({60, 60}, [](int x, int y) { return qRgb(x, y, photoBlue); });
-        f_.importVia("导入主体", f_.writePhoto(u"coded.bmp"_s, photo));
+        f_.importVia(f_.ui().importReferenceButton, f_.writePhoto(u"coded.bmp"_s, photo));
         // Off the window, out of the screen grab.
         QCOMPARE(QProcess::execute(u"xdotool"_s, {u"mousemove"_s, u"--sync"_s, u"0"_s, u"0"_s}), 0);
         // Painting is asynchronous: grab until the photo shows.

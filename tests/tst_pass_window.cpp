@@ -19,10 +19,7 @@ class TestPassWindow : public QObject
 {
     Q_OBJECT
 
-    QColor targetPixel(int x, int y) const
-    {
-        return f_.photo("SaveForm")->image().pixelColor(x, y);
-    }
+    QColor targetPixel(int x, int y) const { return f_.ui().targetPhoto->image().pixelColor(x, y); }
     WindowFixture f_;
 
 private slots:
@@ -33,34 +30,34 @@ private slots:
     {
         QImage image = filled({40, 30}, Qt::white);
         image.setPixel(12, 7, qRgb(203, 150, 99));
-        f_.importVia("导入主体", f_.writePhoto(u"r.bmp"_s, image));
-        PhotoBox *photo = f_.photo("取样图片");
+        f_.importVia(f_.ui().importReferenceButton, f_.writePhoto(u"r.bmp"_s, image));
+        PhotoBox *photo = f_.ui().referencePhoto;
         f_.clickAt(photo, {12, 7});
-        QCOMPARE(f_.box("Text1")->text(), u"鼠标 X=12  Y=7"_s);
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"203 150 99"_s);
+        QCOMPARE(f_.ui().referenceReadout->text(), u"鼠标 X=12  Y=7"_s);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"203 150 99"_s);
         // Over a box with no picture in it the probe keeps its colour.
-        f_.moveTo(f_.photo("SaveForm"), {100, 120});
-        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=100  Y=120"_s);
+        f_.moveTo(f_.ui().targetPhoto, {100, 120});
+        QCOMPARE(f_.ui().targetReadout->text(), u"鼠标 X=100  Y=120"_s);
         emit photo->clicked();
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"203 150 99"_s);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"203 150 99"_s);
 
         // From the photo onto a swatch: the swatch's colour, and no readout changes.
-        PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(2);
+        PhotoBox *swatch = f_.ui().swatches[2];
         const QColor expected = swatch->image().pixelColor(10, 20);
-        const QString readout = f_.box("Text1")->text();
+        const QString readout = f_.ui().referenceReadout->text();
         f_.clickAt(swatch, {10, 20});
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}),
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}),
                  u"%1 %2 %3"_s.arg(expected.red()).arg(expected.green()).arg(expected.blue()));
-        QCOMPARE(f_.box("Text1")->text(), readout);
+        QCOMPARE(f_.ui().referenceReadout->text(), readout);
     }
 
     // What a pick shows, then what two presses of 校正 say and leave.
     void pickThenPass_data()
     {
-        QTest::addColumn<QString>("reference"); // 主红 主绿 主蓝
+        QTest::addColumn<QString>("reference"); // the reference boxes
         QTest::addColumn<QColor>("pixel");
-        QTest::addColumn<QString>("typed");        // into 主蓝 after the pick, if anything
-        QTest::addColumn<QString>("boxes");        // 客红 客绿 客蓝 红 绿 蓝 at the end
+        QTest::addColumn<QString>("typed"); // into the reference blue after the pick, if anything
+        QTest::addColumn<QString>("boxes"); // the target and difference boxes at the end
         QTest::addColumn<QStringList>("messages"); // none: two passes ran
         QTest::addColumn<QString>("buttons");
         const QString untouched(5, u' '); // six empty boxes
@@ -92,12 +89,12 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QStringList, messages);
         f_.prepare({10, 10}, Qt::gray, pixel, reference.split(u' '));
-        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        QCOMPARE(f_.ui().targetReadout->text(), u"鼠标 X=0  Y=0"_s);
         if (!typed.isEmpty())
-            f_.box("主蓝")->setText(typed);
-        f_.press("校正");
-        f_.press("校正");
-        QTEST(f_.texts({"客红", "客绿", "客蓝", "红", "绿", "蓝"}), "boxes");
+            f_.ui().referenceBoxes.blue->setText(typed);
+        f_.press(f_.ui().correctButton);
+        f_.press(f_.ui().correctButton);
+        QTEST(f_.texts({f_.ui().targetBoxes, f_.ui().differenceBoxes}), "boxes");
         QCOMPARE(f_.messageTexts(), messages);
         QTEST(f_.enabledStates(), "buttons");
         QCOMPARE(f_.desktop.beeps, messages.isEmpty() ? 2 : 0);
@@ -111,8 +108,8 @@ private slots:
         f_.prepare({4, 3});
         const QImage imported = f_.preview();
         f_.form->targetPhoto().picture.setPixel(3, 2, qRgb(40, 50, 60));
-        f_.press("校正");
-        f_.press("校正");
+        f_.press(f_.ui().correctButton);
+        f_.press(f_.ui().correctButton);
         QCOMPARE(targetPixel(1, 1), QColor(121, 144, 88));
         QVERIFY(qAbs(f_.preview().pixelColor(f_.preview().width() - 1, 0).red() - 121) <= 8);
         QVERIFY(f_.desktop.messages.isEmpty());
@@ -120,24 +117,24 @@ private slots:
         QCOMPARE(f_.enabledStates(), u"1111"_s);
         // The probe holds the last pixel the pass read, before its correction: the last pixel of
         // all, corrected once.
-        emit f_.photo("SaveForm")->clicked();
-        QCOMPARE(f_.texts({"客红", "客绿", "客蓝"}), u"44 60 56"_s);
-        f_.press("校正点");
+        emit f_.ui().targetPhoto->clicked();
+        QCOMPARE(f_.texts({f_.ui().targetBoxes}), u"44 60 56"_s);
+        f_.press(f_.ui().reloadButton);
         QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
         QCOMPARE(f_.preview(), imported);
 
         // 保存 writes the very bytes the preview shows while the picture is as the pass left it,
         // and encodes afresh once anything has written to it.
-        f_.press("校正");
+        f_.press(f_.ui().correctButton);
         const QString saved = f_.files->filePath(u"target.jpg"_s);
         const QByteArray preview = readFile(Lifecycle::temporaryPreviewPath());
         QVERIFY(!preview.isEmpty());
-        f_.press("SaveJPG");
+        f_.press(f_.ui().saveButton);
         QCOMPARE(readFile(saved), preview);
         f_.form->targetPhoto().picture.setPixel(0, 0, qRgb(0, 0, 255));
-        f_.button("SaveJPG")->setEnabled(true);
-        f_.press("SaveJPG"); // over the JPEG the first save made, not beside it again
-        QCOMPARE(readFile(saved), encodeJpeg(f_.photo("SaveForm")->image(), 80).data);
+        f_.ui().saveButton->setEnabled(true);
+        f_.press(f_.ui().saveButton); // over the JPEG the first save made, not beside it again
+        QCOMPARE(readFile(saved), encodeJpeg(f_.ui().targetPhoto->image(), 80).data);
         QCOMPARE(entries(f_.files->path()), QStringList({u"target.bmp"_s, u"target.jpg"_s}));
     }
 
@@ -155,13 +152,13 @@ private slots:
         QFETCH(int, height);
         f_.prepare({3, height});
         f_.form->setPassFrameInterval(std::chrono::nanoseconds(0));
-        auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+        auto *bar = f_.ui().progressBar;
         QList<int> rows;
         connect(bar, &QProgressBar::valueChanged, this, [&](int v) { rows << v; });
-        f_.button("校正")->click();
+        f_.ui().correctButton->click();
         QCOMPARE(f_.enabledStates(), u"0000"_s);
         QVERIFY(f_.settle());
-        QCOMPARE(f_.box("Text2")->text(), u"已完成_100%"_s);
+        QCOMPARE(f_.ui().targetReadout->text(), u"已完成_100%"_s);
         QCOMPARE(bar->maximum(), std::max(height - 1, 1)); // a busy bar has an empty range
         QCOMPARE(rows.last(), bar->maximum());
         QVERIFY(std::is_sorted(rows.begin(), rows.end()));
@@ -170,9 +167,9 @@ private slots:
     void passStopsForNewTargetCloseAndExit_data()
     {
         QTest::addColumn<QByteArray>("action");
-        QTest::newRow("new target") << QByteArray("导入客体");
+        QTest::newRow("new target") << QByteArray("new target");
         QTest::newRow("close") << QByteArray("close");
-        QTest::newRow("exit") << QByteArray("退出");
+        QTest::newRow("exit") << QByteArray("exit");
     }
 
     // Held after row 50 until the window stops it: the rows up to 50 are corrected, the rest
@@ -194,20 +191,19 @@ private slots:
                 std::this_thread::yield();
         });
         QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-        auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
-        f_.button("校正")->click();
+        f_.ui().correctButton->click();
         QTRY_VERIFY(held);
         if (action == "close")
             f_.form->close();
         else
-            f_.importVia(action, fresh);
+            f_.importVia(action == "exit" ? f_.ui().exitButton : f_.ui().importTargetButton, fresh);
         QVERIFY(f_.settle());
-        QCOMPARE(bar->value(), 50);
+        QCOMPARE(f_.ui().progressBar->value(), 50);
         QCOMPARE(f_.desktop.beeps, 0);
         QCOMPARE(f_.enabledStates(), u"1111"_s);
-        QCOMPARE(exit.size(), action == "退出" ? 1 : 0);
-        if (action == "导入客体") { // the new photo stays untouched
-            QCOMPARE(f_.photo("SaveForm")->image(), filled({7, 9}, QColor(100, 100, 100)));
+        QCOMPARE(exit.size(), action == "exit" ? 1 : 0);
+        if (action == "new target") { // the new photo stays untouched
+            QCOMPARE(f_.ui().targetPhoto->image(), filled({7, 9}, QColor(100, 100, 100)));
             QVERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
         } else {
             QCOMPARE(targetPixel(4, 50), QColor(110, 120, 94));

@@ -11,9 +11,10 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QImageReader>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QSignalSpy>
 
 #include <sys/stat.h>
 
@@ -35,24 +36,24 @@ private slots:
 
     void importCentresPhoto_data()
     {
-        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("target");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("origin"); // in the pane's client area, inside its border
-        QTest::newRow("300x200") << QByteArray("导入主体") << QSize(300, 200) << QPoint(55, 155);
-        QTest::newRow("301x201") << QByteArray("导入客体") << QSize(301, 201) << QPoint(55, 155);
-        QTest::newRow("1000x800") << QByteArray("导入客体") << QSize(1000, 800)
-                                  << QPoint(-295, -145);
+        QTest::newRow("300x200") << false << QSize(300, 200) << QPoint(55, 155);
+        QTest::newRow("301x201") << true << QSize(301, 201) << QPoint(55, 155);
+        QTest::newRow("1000x800") << true << QSize(1000, 800) << QPoint(-295, -145);
     }
 
     void importCentresPhoto()
     {
-        QFETCH(QByteArray, button);
+        QFETCH(bool, target);
         QFETCH(QSize, size);
         QFETCH(QPoint, origin);
-        f_.importVia(button, f_.writePhoto(u"p.bmp"_s, filled(size, QColor(10, 20, 30))));
-        const bool target = button == "导入客体";
-        PhotoBox *box = f_.photo(target ? "SaveForm" : "取样图片");
-        const QWidget *pane = named<QWidget>(f_.form.get(), target ? "客体" : "Picture3");
+        const Controls &ui = f_.ui();
+        f_.importVia(target ? ui.importTargetButton : ui.importReferenceButton,
+                     f_.writePhoto(u"p.bmp"_s, filled(size, QColor(10, 20, 30))));
+        PhotoBox *box = target ? ui.targetPhoto : ui.referencePhoto;
+        const QWidget *pane = target ? ui.targetPane : ui.referencePane;
         const QPoint paneClient = pane->contentsRect().topLeft();
         QCOMPARE(box->mapTo(pane, QPoint(0, 0)) - paneClient, origin);
         QCOMPARE(box->size(), size + QSize(4, 4));
@@ -65,13 +66,13 @@ private slots:
     {
         const QString path = f_.writePhoto(u"big.bmp"_s, filled({2000, 1500}, Qt::gray));
         QTimer::singleShot(0, f_.form.get(), &QWidget::close);
-        f_.importVia("导入客体", path);
+        f_.importVia(f_.ui().importTargetButton, path);
         QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
     }
 
     void openDialogFiltersWhateverTheCase()
     {
-        f_.importVia("导入主体", QString());
+        f_.importVia(f_.ui().importReferenceButton, QString());
         const OpenDialogRequest r = f_.desktop.requests.value(0);
         QCOMPARE(r.filters, QStringList({u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s,
                                          u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s}));
@@ -101,27 +102,28 @@ private slots:
 
     void cancelOrUnreadableChangesNothing_data()
     {
-        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("target");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
         const QString unreadable = u"提示|无法打开该图片文件！"_s;
-        for (const char *button : {"导入主体", "导入客体"}) {
-            QTest::addRow("%s cancelled", button) << QByteArray(button) << u"cancel"_s << QString();
-            QTest::addRow("%s named pipe", button) << QByteArray(button) << u"fifo"_s << unreadable;
-            QTest::addRow("%s out of memory", button)
-                << QByteArray(button) << u"huge"_s << u"提示|内存不足，无法完成该操作！"_s;
+        for (const bool target : {false, true}) {
+            const char *side = target ? "target" : "reference";
+            QTest::addRow("%s cancelled", side) << target << u"cancel"_s << QString();
+            QTest::addRow("%s named pipe", side) << target << u"fifo"_s << unreadable;
+            QTest::addRow("%s out of memory", side)
+                << target << u"huge"_s << u"提示|内存不足，无法完成该操作！"_s;
         }
     }
 
     // Nothing changes, nothing blocks: a named pipe would wait for a writer for ever.
     void cancelOrUnreadableChangesNothing()
     {
-        QFETCH(QByteArray, button);
+        QFETCH(bool, target);
         QFETCH(QString, kind);
         QFETCH(QString, message);
         const QString good = f_.writePhoto(u"good.bmp"_s, filled({50, 40}, QColor(1, 2, 3)));
-        f_.importVia("导入主体", good);
-        f_.importVia("导入客体", good);
+        f_.importVia(f_.ui().importReferenceButton, good);
+        f_.importVia(f_.ui().importTargetButton, good);
         const QImage before = f_.preview();
         const QString chosen = f_.files->filePath(u"chosen.jpg"_s);
         // A header claiming 10000 x 10000 pixels, which a capped process cannot hold.
@@ -130,11 +132,12 @@ private slots:
         QVERIFY(kind != u"fifo" || mkfifo(QFile::encodeName(chosen).constData(), 0600) == 0);
         QVERIFY(kind != u"huge" || !writeFile(chosen, huge).isEmpty());
         const auto importChangesNothing = [&] {
-            f_.importVia(button, kind == u"cancel" ? QString() : chosen);
+            f_.importVia(target ? f_.ui().importTargetButton : f_.ui().importReferenceButton,
+                         kind == u"cancel" ? QString() : chosen);
             bool same = f_.preview() == before;
-            for (const char *name : {"取样图片", "SaveForm"})
-                same = same && f_.photo(name)->image().size() == QSize(50, 40) &&
-                       f_.photo(name)->pos() == QPoint(180, 235);
+            for (const PhotoBox *photo : {f_.ui().referencePhoto, f_.ui().targetPhoto})
+                same = same && photo->image().size() == QSize(50, 40) &&
+                       photo->pos() == QPoint(180, 235);
             return same &&
                    f_.messageTexts() == (message.isEmpty() ? QStringList() : QStringList(message));
         };
@@ -149,7 +152,7 @@ private slots:
         }
         QVERIFY(importChangesNothing());
         // The remembered target is still the good file: a save goes beside it.
-        f_.press("SaveJPG");
+        f_.press(f_.ui().saveButton);
         QVERIFY(readFile(f_.files->filePath(u"good.jpg"_s)).startsWith("\xff\xd8"));
     }
 
@@ -162,18 +165,18 @@ private slots:
         f_.desktop.whileBoxShows = [&] {
             for (int i = 0; i < 1000; ++i)
                 f_.form->handOver(bad);
-            f_.press("校正");
-            f_.press("校正");
+            f_.press(f_.ui().correctButton);
+            f_.press(f_.ui().correctButton);
             QTest::qWait(50); // the box's own event loop
         };
-        f_.press("Command1");
+        f_.press(f_.ui().helpButton);
         QTRY_COMPARE(f_.desktop.messages.size(), 3);
         QCOMPARE(f_.messageTexts().mid(1),
                  QStringList({u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s,
                               u"提示|无法打开该图片文件！"_s}));
         QCOMPARE(f_.desktop.deepest, 1);
         f_.form->handOver(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
-        QTRY_COMPARE(f_.photo("SaveForm")->image().size(), QSize(30, 20));
+        QTRY_COMPARE(f_.ui().targetPhoto->image().size(), QSize(30, 20));
         QCOMPARE(f_.desktop.messages.size(), 3);
     }
 
@@ -193,7 +196,7 @@ private slots:
         f_.form->openTarget(writeFile(f_.files->filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0"));
         f_.form->openTarget(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
         QTRY_VERIFY(reading);
-        QCOMPARE(f_.photo("SaveForm")->image().size(), QSize(30, 20));
+        QCOMPARE(f_.ui().targetPhoto->image().size(), QSize(30, 20));
         QTRY_VERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
         QCOMPARE(f_.enabledStates(), u"1011"_s);
         QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
@@ -210,10 +213,10 @@ private slots:
         QImage image = filled({400, 494}, QColor(90, 80, 70)); // centres at (5, 8)
         image.setPixel(60, 35, qRgb(9, 8, 7));
         const QString path = f_.writePhoto(u"r.bmp"_s, image);
-        f_.importVia("导入主体", path);
-        f_.importVia("导入客体", path);
-        PhotoBox *reference = f_.photo("取样图片");
-        PhotoBox *target = f_.photo("SaveForm");
+        f_.importVia(f_.ui().importReferenceButton, path);
+        f_.importVia(f_.ui().importTargetButton, path);
+        PhotoBox *reference = f_.ui().referencePhoto;
+        PhotoBox *target = f_.ui().targetPhoto;
         const QPoint inset = reference->contentsRect().topLeft();
 
         // Nothing pressed yet: the anchor is all zero.
@@ -225,12 +228,12 @@ private slots:
         QTest::mousePress(reference, Qt::RightButton, {}, QPoint(12, 33) + inset);
         QTest::mouseRelease(reference, Qt::RightButton, {}, QPoint(19, 34) + inset);
         QCOMPARE(reference->pos(), QPoint(5, 8));
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"  "_s);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"  "_s);
         QTest::mouseMove(reference, QPoint(60, 35) + inset);
         QTest::mouseRelease(reference, Qt::LeftButton, {}, QPoint(60, 35) + inset);
         QCOMPARE(reference->pos(), QPoint(55, 13));
         // The click that follows the release picked the pixel under the pointer.
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"9 8 7"_s);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"9 8 7"_s);
 
         // The anchor is shared: a release on the other photo moves it by the same rule.
         QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(20, 31) + inset);
@@ -240,38 +243,38 @@ private slots:
         // probe stay, a click picks nothing, a press there starts no drag, and a press on the
         // picture released off it picks nothing.
         f_.clickAt(target, {0, 0});
-        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
-        const QString picked = f_.texts({"客红", "客绿", "客蓝"});
+        QCOMPARE(f_.ui().targetReadout->text(), u"鼠标 X=0  Y=0"_s);
+        const QString picked = f_.texts({f_.ui().targetBoxes});
         // The border pixels next to the picture's first and last column and row.
         for (const QPoint border : {QPoint(1, 5), QPoint(402, 5), QPoint(5, 1), QPoint(5, 496)}) {
             QTest::mouseMove(target, border);
             QTest::mousePress(target, Qt::LeftButton, {}, border);
             QTest::mouseRelease(target, Qt::LeftButton, {}, border + QPoint(3, 4));
         }
-        QCOMPARE(f_.box("Text2")->text(), u"鼠标 X=0  Y=0"_s);
+        QCOMPARE(f_.ui().targetReadout->text(), u"鼠标 X=0  Y=0"_s);
         QCOMPARE(target->pos(), QPoint(5 + 10, 8 + 1));
-        QCOMPARE(f_.texts({"客红", "客绿", "客蓝"}), picked);
+        QCOMPARE(f_.texts({f_.ui().targetBoxes}), picked);
 
-        PhotoBox *swatch = f_.form->findChildren<PhotoBox *>(u"Picture2"_s).value(1);
+        PhotoBox *swatch = f_.ui().swatches[1];
         QTest::mouseMove(swatch, QPoint(0, 30));
         QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
         QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(5, 30));
         QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-20, 30));
-        QCOMPARE(f_.texts({"主红", "主绿", "主蓝"}), u"9 8 7"_s);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"9 8 7"_s);
     }
 
     void previewFollowsTargetAndToggles()
     {
-        f_.importVia("导入客体",
+        f_.importVia(f_.ui().importTargetButton,
                      f_.writePhoto(u"t.bmp"_s, filled({636, 476}, QColor(200, 120, 40))));
-        auto *frame = named<QFrame>(f_.form.get(), "Picture4");
+        auto *frame = f_.ui().previewFrame;
         QCOMPARE(frame->size(), QSize(640, 480));
-        QCOMPARE(named<QWidget>(f_.form.get(), "YuLan")->size(), frame->size());
-        QCOMPARE(named<QWidget>(f_.form.get(), "Label3")->x(), 272); // 271.5
+        QCOMPARE(f_.ui().previewImage->size(), frame->size());
+        QCOMPARE(f_.ui().previewCaption->x(), 272); // 271.5
         // Decoded only once the frame is shown.
-        auto *toggle = named<QCheckBox>(f_.form.get(), "xiaoguo");
+        auto *toggle = f_.ui().previewToggle;
         QVERIFY(!frame->isVisible());
-        QVERIFY(named<PreviewImage>(f_.form.get(), "YuLan")->image().isNull());
+        QVERIFY(f_.ui().previewImage->image().isNull());
         const QColor middle = f_.preview().pixelColor(f_.preview().rect().center());
         QVERIFY(qAbs(middle.red() - 200) <= 3 && qAbs(middle.blue() - 40) <= 3);
         QVERIFY(frame->isVisible());
@@ -290,7 +293,7 @@ private slots:
         QVERIFY(!frame->isVisible());
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(frame->isVisible());
-        QTest::mouseClick(named<QWidget>(f_.form.get(), "YuLan"), Qt::LeftButton);
+        QTest::mouseClick(f_.ui().previewImage, Qt::LeftButton);
         QVERIFY(!frame->isVisible());
         QVERIFY(!toggle->isChecked());
     }
@@ -300,16 +303,16 @@ private slots:
     // the first free name, which is the photo's file from then on.
     void saveThenReloadShowsSavedJpeg()
     {
-        f_.press("SaveJPG"); // nothing imported: nowhere to save
-        f_.press("校正点");  // nothing imported: only the buttons come back
+        f_.press(f_.ui().saveButton);   // nothing imported: nowhere to save
+        f_.press(f_.ui().reloadButton); // nothing imported: only the buttons come back
         QCOMPARE(f_.enabledStates(), u"1111"_s);
         QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
         const QImage original = gradient({64, 48});
         const QString bitmap = f_.writePhoto(u"keep.bmp"_s, original);
         const QByteArray bitmapBytes = readFile(bitmap);
         const QString taken = writeFile(f_.files->filePath(u"keep.jpg"_s), "someone's photo");
-        f_.importVia("导入客体", bitmap);
-        f_.press("SaveJPG");
+        f_.importVia(f_.ui().importTargetButton, bitmap);
+        f_.press(f_.ui().saveButton);
         QCOMPARE(f_.messageTexts().value(1), u"提示|照片已保存为 keep-1.jpg"_s);
         QCOMPARE(f_.enabledStates(), u"1011"_s);
         const QString path = f_.files->filePath(u"keep-1.jpg"_s);
@@ -320,29 +323,29 @@ private slots:
         QCOMPARE(readFile(bitmap), bitmapBytes);
         QCOMPARE(readFile(taken), "someone's photo"_ba);
 
-        PhotoBox *target = f_.photo("SaveForm");
+        PhotoBox *target = f_.ui().targetPhoto;
         target->move(33, 44);
-        f_.press("校正点");
+        f_.press(f_.ui().reloadButton);
         QCOMPARE(target->image(), loadPhoto(path).image);
         QCOMPARE(target->pos(), QPoint(33, 44)); // a reload does not re-centre
         QCOMPARE(f_.enabledStates(), u"1111"_s);
 
         // Now a JPEG, by its bytes: saved over, under a name that never said so.
-        f_.importVia("导入客体", misnamed);
+        f_.importVia(f_.ui().importTargetButton, misnamed);
         f_.form->targetPhoto().picture.fill(Qt::darkGreen);
-        f_.press("SaveJPG");
+        f_.press(f_.ui().saveButton);
         QCOMPARE(f_.messageTexts().size(), 2);
         QCOMPARE(readFile(misnamed), encodeJpeg(target->image(), 80).data);
         QCOMPARE(entries(f_.files->path()),
                  QStringList({u"keep-1.jpg"_s, u"keep.bmp"_s, u"keep.jpg"_s, u"misnamed.png"_s}));
 
         // The photo's file becomes a folder: the save fails (for root too) and leaves it.
-        f_.press("校正点");
+        f_.press(f_.ui().reloadButton);
         const QImage reloaded = target->image();
         QVERIFY(QFile::remove(misnamed) && QDir().mkdir(misnamed));
-        f_.press("SaveJPG");
+        f_.press(f_.ui().saveButton);
         QVERIFY(QFileInfo(misnamed).isDir());
-        f_.press("校正点");
+        f_.press(f_.ui().reloadButton);
         QCOMPARE(target->image(), reloaded);
         QCOMPARE(f_.enabledStates(), u"1011"_s);
         QCOMPARE(f_.messageTexts().mid(2),
@@ -361,8 +364,8 @@ private slots:
         stored.setPixel(0, 0, qRgb(255, 255, 0)); // top left stored, top right shown
         const QString path = writeFile(f_.files->filePath(u"camera.jpg"_s),
                                        encodeJpeg(stored, 95).data.insert(2, exif));
-        f_.importVia("导入客体", path);
-        f_.press("SaveJPG");
+        f_.importVia(f_.ui().importTargetButton, path);
+        f_.press(f_.ui().saveButton);
         QVERIFY(f_.desktop.messages.isEmpty());
         QVERIFY(readFile(path).contains("Orvane Optics"));
         QImageReader reader(path);

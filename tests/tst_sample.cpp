@@ -22,8 +22,8 @@ private slots:
         const QString path =
             f_.writePhoto(u"squares.bmp"_s,
                           painted({16, 12}, [](int x, int y) { return qRgb(x * x, 10 * y, 50); }));
-        f_.importVia("导入主体", path);
-        f_.importVia("导入客体", path);
+        f_.importVia(f_.ui().importReferenceButton, path);
+        f_.importVia(f_.ui().importTargetButton, path);
     }
     void cleanup() { f_.close(); }
 
@@ -32,25 +32,25 @@ private slots:
     void menuSetsTheProbeAndIsKept()
     {
         const auto pickAt = [&](QPoint pixel) {
-            f_.clickAt(f_.photo("取样图片"), pixel);
-            return f_.texts({"主红", "主绿", "主蓝"});
+            f_.clickAt(f_.ui().referencePhoto, pixel);
+            return f_.texts({f_.ui().referenceBoxes});
         };
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
-        QCOMPARE(f_.menu(f_.photo("SaveForm"), {3, 2}, u"3×3 平均"_s),
+        QCOMPARE(f_.menu(f_.ui().targetPhoto, {3, 2}, u"3×3 平均"_s),
                  QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
                               u"11×11 平均"_s}));
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
         const QStringList ticked =
-            f_.menu(f_.photo("Picture2"), {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
+            f_.menu(f_.ui().swatches[0], {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
         QCOMPARE(ticked, QStringList(u"3×3 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"51 50 50"_s);
-        f_.menu(f_.photo("取样图片"), {9, 4}, u"11×11 平均"_s);
+        f_.menu(f_.ui().referencePhoto, {9, 4}, u"11×11 平均"_s);
 
         f_.close();
         init();
-        const QStringList kept = f_.menu(f_.photo("取样图片"), {9, 4}).filter(u"✓"_s);
+        const QStringList kept = f_.menu(f_.ui().referencePhoto, {9, 4}).filter(u"✓"_s);
         QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
     }

@@ -187,10 +187,10 @@ private slots:
         const QColor skin(200, 150, 170);
         f.prepare({6, 5}, skin, skin);
         const QString entry = u"应用到其他照片…"_s;
-        QVERIFY(!f.menu(f.photo("SaveForm"), {2, 2}).contains(entry));
-        f.press("校正");
-        const QImage target = f.photo("SaveForm")->image();
-        const auto boxes = {"主红", "主绿", "主蓝", "客红", "客绿", "客蓝"};
+        QVERIFY(!f.menu(f.ui().targetPhoto, {2, 2}).contains(entry));
+        f.press(f.ui().correctButton);
+        const QImage target = f.ui().targetPhoto->image();
+        const auto boxes = {f.ui().referenceBoxes, f.ui().targetBoxes};
         const QString typed = f.texts(boxes);
         const QString buttons = f.enabledStates();
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
@@ -200,7 +200,7 @@ private slots:
                                              writeFile(path(u"xmp.jpg"_s), xmp)};
         f.desktop.folderAnswers << folder(u"window"_s);
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
-        QVERIFY(f.menu(f.photo("SaveForm"), {2, 2}, entry).contains(entry));
+        QVERIFY(f.menu(f.ui().targetPhoto, {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
         QCOMPARE(f.desktop.requests.last().selectedFilter, 1);
         QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
@@ -209,12 +209,12 @@ private slots:
                               u"xmp.jpg → xmp.jpg：照片已保存，但其中的XMP未能保留。"_s}));
         QCOMPARE(loadPhoto(path(u"window/skin.jpg"_s)).image,
                  decodeJpeg(encodeJpeg(filled({16, 16}, QColor(220, 180, 160)), 80).data).image);
-        QCOMPARE(f.photo("SaveForm")->image(), target);
+        QCOMPARE(f.ui().targetPhoto->image(), target);
         QCOMPARE(f.texts(boxes), typed);
         QCOMPARE(f.enabledStates(), buttons);
         QVERIFY(!f.form->findChild<QProgressDialog *>());
         // The menu is shared, and the swatches' shows the four sizes alone.
-        QCOMPARE(f.menu(f.photo("Picture2"), {20, 30}).size(), 5);
+        QCOMPARE(f.menu(f.ui().swatches[0], {20, 30}).size(), 5);
 
         QStringList many;
         for (int i = 0; i < 8; ++i) {
@@ -223,7 +223,7 @@ private slots:
         }
         f.desktop.manyAnswers << many;
         f.desktop.folderAnswers << folder(u"window-cancel"_s);
-        f.menu(f.photo("SaveForm"), {2, 2}, entry); // the entry, in a second menu
+        f.menu(f.ui().targetPhoto, {2, 2}, entry); // the entry, in a second menu
         QProgressDialog *progress = f.form->findChild<QProgressDialog *>();
         QVERIFY(progress && progress->isVisible());
         QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
@@ -239,7 +239,7 @@ private slots:
         const int status = inCappedRerun(qint64(2) << 20, [&] {
             alarm(10);
             const ThreadsTaken taken;
-            f.menu(f.photo("SaveForm"), {2, 2}, entry);
+            f.menu(f.ui().targetPhoto, {2, 2}, entry);
             return f.desktop.messages.size() == 3 &&
                            f.desktop.messages[2].lines == QStringList(u"skin.bmp：内存不足"_s)
                        ? 0

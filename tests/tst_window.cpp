@@ -36,16 +36,17 @@ private slots:
             const QImage photo = painted(
                 {600, 700}, [](int x, int y) { return qRgb(x * 255 / 600, y * 255 / 700, 128); });
             const QString path = f_.writePhoto(u"large.bmp"_s, photo);
-            f_.importVia("导入主体", path);
-            f_.importVia("导入客体", path);
+            f_.importVia(f_.ui().importReferenceButton, path);
+            f_.importVia(f_.ui().importTargetButton, path);
             // Picks fill every box, so that their colours and fonts show.
-            f_.clickAt(f_.photo("取样图片"), {300, 150});
-            f_.clickAt(f_.photo("SaveForm"), {150, 400});
+            f_.clickAt(f_.ui().referencePhoto, {300, 150});
+            f_.clickAt(f_.ui().targetPhoto, {150, 400});
         } else if (state == u"preview") {
-            f_.importVia("导入客体", f_.writePhoto(u"small.bmp"_s, filled({200, 150}, Qt::white)));
-            QTest::mouseClick(named<QCheckBox>(f_.form.get(), "xiaoguo"), Qt::LeftButton);
+            f_.importVia(f_.ui().importTargetButton,
+                         f_.writePhoto(u"small.bmp"_s, filled({200, 150}, Qt::white)));
+            QTest::mouseClick(f_.ui().previewToggle, Qt::LeftButton);
             QVERIFY(f_.settle());
-            f_.button("校正点")->setFocus();
+            f_.ui().reloadButton->setFocus();
         }
         const QImage shown = f_.form->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QString name = state + u".png"_s;
@@ -66,25 +67,44 @@ private slots:
 
     void tooltipsFocusAndStartState()
     {
-        const QMap<QString, QString> tips{
-            {u"Picture3"_s, u"按下鼠标移动后放开可移动照片"_s},
-            {u"取样图片"_s, u"将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"_s},
-            {u"SaveForm"_s, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s},
-            {u"Picture2"_s, u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s}};
+        const Controls &ui = f_.ui();
+        const QString swatchTip = u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s;
+        const QMap<const QWidget *, QString> tips{
+            {ui.referencePane, u"按下鼠标移动后放开可移动照片"_s},
+            {ui.referencePhoto, u"将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"_s},
+            {ui.targetPhoto, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s},
+            {ui.swatches[0], swatchTip},
+            {ui.swatches[1], swatchTip},
+            {ui.swatches[2], swatchTip},
+            {ui.swatches[3], swatchTip}};
         for (const QWidget *w : f_.form->findChildren<QWidget *>())
-            QCOMPARE(w->toolTip(), tips.value(w->objectName()));
+            QCOMPARE(w->toolTip(), tips.value(w));
 
-        QStringList order{QApplication::focusWidget()->objectName()};
-        for (int i = 0; i < 19; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            order << QApplication::focusWidget()->objectName();
+        // Every control is named for a screen reader; a button by its caption.
+        QCOMPARE(ui.all.size(), std::size_t(39));
+        for (const QWidget *w : ui.all) {
+            QVERIFY(!w->accessibleName().isEmpty());
+            if (const auto *button = qobject_cast<const QAbstractButton *>(w))
+                QCOMPARE(w->accessibleName(), button->text());
         }
-        QCOMPARE(order.join(u' '),
-                 u"校正点 校正 退出 导入主体 导入客体 SaveJPG Text1 Text2 蓝 绿 红 "
-                 u"主绿 主蓝 主红 客蓝 客绿 客红 Command1 xiaoguo 校正点"_s);
+
+        const QList<QWidget *> order{
+            ui.reloadButton,          ui.correctButton,       ui.exitButton,
+            ui.importReferenceButton, ui.importTargetButton,  ui.saveButton,
+            ui.referenceReadout,      ui.targetReadout,       ui.differenceBoxes.blue,
+            ui.differenceBoxes.green, ui.differenceBoxes.red, ui.referenceBoxes.green,
+            ui.referenceBoxes.blue,   ui.referenceBoxes.red,  ui.targetBoxes.blue,
+            ui.targetBoxes.green,     ui.targetBoxes.red,     ui.helpButton,
+            ui.previewToggle,         ui.reloadButton};
+        QList<QWidget *> tabbed{QApplication::focusWidget()};
+        while (tabbed.size() < order.size()) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            tabbed << QApplication::focusWidget();
+        }
+        QCOMPARE(tabbed, order);
 
         QCOMPARE(f_.enabledStates(), u"1111"_s);
-        const auto *bar = named<QProgressBar>(f_.form.get(), "HScroll2");
+        const auto *bar = f_.ui().progressBar;
         QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}),
                  QList<int>({0, 32767, 0}));
     }
@@ -121,24 +141,24 @@ private slots:
     void enterAndEscape()
     {
         f_.prepare({4, 30});
-        QSignalSpy correct(f_.button("校正"), &QPushButton::clicked);
+        QSignalSpy correct(f_.ui().correctButton, &QPushButton::clicked);
         QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
-        f_.button("校正")->setFocus();
-        QTest::keyClick(f_.button("校正"), Qt::Key_Return);
+        f_.ui().correctButton->setFocus();
+        QTest::keyClick(f_.ui().correctButton, Qt::Key_Return);
         QWidget *focused = QApplication::focusWidget(); // while the pass runs
-        QVERIFY(focused != f_.button("退出"));
+        QVERIFY(focused != f_.ui().exitButton);
         QTest::keyClick(focused, Qt::Key_Return);
         QTest::keyClick(focused, Qt::Key_Space);
         QVERIFY(f_.settle());
         QCOMPARE(f_.desktop.beeps, 1);
-        QCOMPARE(QApplication::focusWidget(), f_.button("校正"));
+        QCOMPARE(QApplication::focusWidget(), f_.ui().correctButton);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // a second pass, not an exit
         QVERIFY(f_.settle());
         QCOMPARE(f_.desktop.beeps, 2);
         QCOMPARE(correct.size(), 2);
 
-        f_.button("Command1")->setFocus(); // Enter presses the focused button...
-        QTest::keyClick(f_.button("Command1"), Qt::Key_Return);
+        f_.ui().helpButton->setFocus(); // Enter presses the focused button...
+        QTest::keyClick(f_.ui().helpButton, Qt::Key_Return);
         QCOMPARE(f_.messageTexts(),
                  QStringList(
                      u"使用指南|本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想"
@@ -147,14 +167,14 @@ private slots:
                      u"不满意可刷新后再试,直到满意后点击保存即可把该照片保存为jpeg格式图片(注意:"
                      u"保存的图片将替换原来的图片且不可恢复)！"_s));
         QCOMPARE(correct.size(), 2);
-        f_.box("主红")->setFocus(); // ...and 校正 from anywhere else
-        QTest::keyClick(f_.box("主红"), Qt::Key_Return);
+        f_.ui().referenceBoxes.red->setFocus(); // ...and 校正 from anywhere else
+        QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Return);
         QVERIFY(f_.settle());
-        QTest::keyClick(f_.box("主红"), Qt::Key_Enter);
+        QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Enter);
         QVERIFY(f_.settle());
         QCOMPARE(correct.size(), 4);
         QCOMPARE(exit.size(), 0);
-        QTest::keyClick(f_.box("主红"), Qt::Key_Escape);
+        QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Escape);
         QCOMPARE(exit.size(), 1);
     }
 };

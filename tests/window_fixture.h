@@ -30,11 +30,6 @@ private:
     QTemporaryDir dir_;
 };
 
-template <typename T> T *named(const QWidget *window, const char *name)
-{
-    return window->findChild<T *>(QString::fromUtf8(name));
-}
-
 // A shown main window with a fake desktop, a private runtime folder and a folder for the
 // photos a test makes; all fresh for every test.
 class WindowFixture
@@ -64,15 +59,15 @@ public:
     {
         return writeFile(files->filePath(name), encoded(image, "bmp"));
     }
-    void importVia(const char *button, const QString &answer)
+    void importVia(QPushButton *button, const QString &answer)
     {
         desktop.answers.append(answer);
         press(button);
     }
     // Clicks the button, then waits until the work it started has ended.
-    void press(const char *name)
+    void press(QPushButton *button) const
     {
-        QTest::mouseClick(button(name), Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
         settle();
     }
     bool settle() const
@@ -88,36 +83,35 @@ public:
     {
         QImage image = filled(size, colour);
         image.setPixelColor(0, 0, pick);
-        importVia("导入客体", writePhoto(QStringLiteral("target.bmp"), image));
+        importVia(ui().importTargetButton, writePhoto(QStringLiteral("target.bmp"), image));
+        const ChannelBoxes &boxes = ui().referenceBoxes;
         for (int i = 0; i < 3; ++i)
-            box(std::array{"主红", "主绿", "主蓝"}[i])->setText(reference.value(i));
-        clickAt(photo("SaveForm"), {0, 0});
+            std::array{boxes.red, boxes.green, boxes.blue}[i]->setText(reference.value(i));
+        clickAt(ui().targetPhoto, {0, 0});
     }
 
-    QPushButton *button(const char *name) const { return named<QPushButton>(form.get(), name); }
-    QLineEdit *box(const char *name) const { return named<QLineEdit>(form.get(), name); }
-    PhotoBox *photo(const char *name) const { return named<PhotoBox>(form.get(), name); }
+    const Controls &ui() const { return form->controls(); }
     // The preview's picture, decoded as when the user looks at it.
     const QImage &preview() const
     {
-        auto *toggle = named<QCheckBox>(form.get(), "xiaoguo");
-        if (!toggle->isChecked())
-            QTest::mouseClick(toggle, Qt::LeftButton);
+        if (!ui().previewToggle->isChecked())
+            QTest::mouseClick(ui().previewToggle, Qt::LeftButton);
         settle();
-        return named<PreviewImage>(form.get(), "YuLan")->image();
+        return ui().previewImage->image();
     }
-    QString texts(std::initializer_list<const char *> names) const // joined by spaces
+    QString texts(std::initializer_list<ChannelBoxes> groups) const // joined by spaces
     {
         QStringList out;
-        for (const char *n : names)
-            out << box(n)->text();
+        for (const ChannelBoxes &g : groups)
+            out << g.red->text() << g.green->text() << g.blue->text();
         return out.join(u' ');
     }
-    QString enabledStates() const // 校正 SaveJPG 校正点 Command1, 1 = enabled
+    QString enabledStates() const // 校正 保存 刷新 帮助, 1 = enabled
     {
         QString s;
-        for (const char *n : {"校正", "SaveJPG", "校正点", "Command1"})
-            s += button(n)->isEnabled() ? u'1' : u'0';
+        for (const QPushButton *b :
+             {ui().correctButton, ui().saveButton, ui().reloadButton, ui().helpButton})
+            s += b->isEnabled() ? u'1' : u'0';
         return s;
     }
     QStringList messageTexts() const

@@ -9,7 +9,7 @@ enum State : char { Off, On, Keep };
 struct Row
 {
     ActionEvent event;
-    State states[4]; // 校正, SaveJPG, 校正点, Command1, applied in this order
+    State states[4]; // 校正, 保存, 刷新, 帮助, applied in this order
 };
 
 constexpr Row table[] = {

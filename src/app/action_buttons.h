@@ -12,7 +12,7 @@ enum class ActionEvent {
     ReloadPressed,
 };
 
-// The one place that knows which of 校正, SaveJPG, 校正点 and Command1 each event
+// The one place that knows which of 校正, 保存, 刷新 and 帮助 each event
 // enables or disables. Every other control is never disabled. A button that loses the focus by
 // being disabled leaves it with the window, where Return and Space fire nothing, and gets it
 // back when it is enabled again.

@@ -14,8 +14,7 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <map>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -39,13 +38,59 @@ constexpr QRgb unset = 0; // opaque colours all have alpha 0xff
 constexpr QRgb red = 0xffff0000, green = 0xff00ff00, blue = 0xff0000ff, cyan = 0xff00ffff,
                white = 0xffffffff, black = 0xff000000, orange = 0xffff8000, readout = 0xffc0ffff;
 
+// What each control is for. The code reaches controls by role; the layout names stay in the
+// table's first column.
+enum class Role {
+    Window, // holds the controls without a container
+    PreviewFrame,
+    PreviewCaption,
+    PreviewPicture,
+    PreviewToggle,
+    ReferencePane,
+    ReferencePhoto,
+    SwatchPane,
+    Swatch,
+    ProgressBar,
+    TargetPane,
+    TargetPhoto,
+    CorrectionTools,
+    ReloadButton,
+    CorrectButton,
+    SaveButton,
+    HelpButton,
+    ExitButton,
+    DifferenceCaption,
+    DifferenceRed,
+    DifferenceGreen,
+    DifferenceBlue,
+    TargetBar,
+    ImportTargetButton,
+    TargetReadout,
+    TargetRed,
+    TargetGreen,
+    TargetBlue,
+    ReferenceBar,
+    ImportReferenceButton,
+    ReferenceReadout,
+    ReferenceRed,
+    ReferenceGreen,
+    ReferenceBlue,
+    SwatchCaption,
+    TargetCaption,
+    ReferenceCaption,
+    Count
+};
+
 struct Control
 {
-    const char *name;
+    const char *name; // as the layout has it
+    Role role;
     Kind kind;
-    const char *container; // nullptr: the window
-    double x, y, w, h;     // fractions come from the layout grid of 15 units per pixel
-    const char *caption = "";
+    Role container;
+    double x, y, w, h; // fractions come from the layout grid of 15 units per pixel
+    // Shown on buttons, the check box, labels and frames; for the rest, what they hold. Either
+    // way it is what a screen reader says.
+    const char *caption;
     QRgb text = unset;
     QRgb back = unset;
     const char *font = nullptr;
@@ -57,53 +102,57 @@ struct Control
 
 const char *const swatchTip = "将鼠标移到理想皮肤处点击可选取标准肤色！";
 
+using enum Role;
+
 // clang-format off
 const Control roster[] = {
-    {"Picture4", Kind::PreviewFrame, nullptr, 0, 0, 130, 35},
-    {"Label3", Kind::Label, "Picture4", 16, 4, 97, 25, "最终效果", blue, unset, "NSimSun", 15.75, true},
-    {"YuLan", Kind::Image, "Picture4", 0, 0, 241, 97},
-    {"xiaoguo", Kind::CheckBox, nullptr, 840, 0, 81, 28, "效果预览", white, orange, "SimHei", 12},
-    {"Picture3", Kind::Pane, nullptr, 8, 32, 410, 510, "", unset, unset, nullptr, 0, false, "按下鼠标移动后放开可移动照片"},
-    {"取样图片", Kind::Photo, "Picture3", 0, 0, 410, 510, "", unset, unset, nullptr, 0, false, "将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"},
-    {"Picture1", Kind::Pane, nullptr, 848, 48, 66.7, 320},
-    {"Picture2", Kind::Swatch, "Picture1", 0, 0, 64, 88, "", unset, white, nullptr, 0, false, swatchTip, 0},
-    {"Picture2", Kind::Swatch, "Picture1", 0, 80, 64, 82, "", unset, unset, nullptr, 0, false, swatchTip, 1},
-    {"Picture2", Kind::Swatch, "Picture1", 0, 160, 64, 85, "", unset, unset, nullptr, 0, false, swatchTip, 2},
-    {"Picture2", Kind::Swatch, "Picture1", 0, 240, 64, 77, "", unset, unset, nullptr, 0, false, swatchTip, 3},
-    {"HScroll2", Kind::Progress, nullptr, 8, 544, 833, 9},
-    {"客体", Kind::Pane, nullptr, 432, 32, 410, 510},
-    {"SaveForm", Kind::Photo, "客体", 0, 0, 410, 510, "", unset, unset, nullptr, 0, false, "将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"},
-    {"校正工具", Kind::Frame, nullptr, 848, 376, 66.7, 217, "校正工具", red, unset, "KaiTi_GB2312", 10.5},
-    {"校正点", Kind::Button, "校正工具", 2, 15.3, 60, 25, "刷新", unset, unset, "SimHei", 14.25},
-    {"校正", Kind::Button, "校正工具", 2, 40.5, 60, 25, "校正", unset, unset, "SimHei", 14.25},
-    {"SaveJPG", Kind::Button, "校正工具", 2, 65.6, 60, 25, "保存", unset, unset, "SimHei", 14.25},
-    {"Command1", Kind::Button, "校正工具", 2, 90.7, 60, 25, "帮助", unset, unset, "SimHei", 14.25},
-    {"退出", Kind::Button, "校正工具", 0, 116, 60, 25, "退出", unset, unset, "SimHei", 14.25},
-    {"Label2", Kind::Label, "校正工具", 3, 152, 25, 57, "校正量", unset, unset, "KaiTi_GB2312", 14.25, true},
-    {"红", Kind::TextBox, "校正工具", 24, 144, 38, 21, "", cyan, red, "SimSun", 10.5},
-    {"绿", Kind::TextBox, "校正工具", 24, 168, 38, 21, "", blue, green, "SimSun", 10.5},
-    {"蓝", Kind::TextBox, "校正工具", 24, 192, 38, 20, "", cyan, blue, "SimSun", 10.5},
-    {"客体工具栏", Kind::Frame, nullptr, 432, 560, 409, 33, "校正工具栏", red},
-    {"导入客体", Kind::Button, "客体工具栏", 3.3, 13.3, 105, 17, "导入将校正照片"},
-    {"Text2", Kind::TextBox, "客体工具栏", 120, 8, 139, 23, "", red, readout, "SimSun", 10.5},
-    {"客红", Kind::TextBox, "客体工具栏", 264, 8, 40, 23.3, "", cyan, red, "SimSun", 10.5},
-    {"客绿", Kind::TextBox, "客体工具栏", 312, 8, 40, 23.3, "", blue, green, "SimSun", 10.5},
-    {"客蓝", Kind::TextBox, "客体工具栏", 360, 8, 40, 23.3, "", cyan, blue, "SimSun", 10.5},
-    {"主体工具栏", Kind::Frame, nullptr, 8, 560, 409, 33, "标准照片栏", red},
-    {"导入主体", Kind::Button, "主体工具栏", 3.3, 13.3, 89, 17, "导入标准照片"},
-    {"Text1", Kind::TextBox, "主体工具栏", 112, 8, 139, 22.3, "", red, readout, "SimSun", 10.5},
-    {"主红", Kind::TextBox, "主体工具栏", 264, 8, 40, 23.3, "", cyan, red, "SimSun", 10.5},
-    {"主绿", Kind::TextBox, "主体工具栏", 312, 8, 40, 23.3, "", blue, green, "SimSun", 10.5},
-    {"主蓝", Kind::TextBox, "主体工具栏", 360, 8, 40, 23.3, "", cyan, blue, "SimSun", 10.5},
-    {"Label1", Kind::Label, nullptr, 851, 32, 65, 17, "皮肤样本", blue, unset, "KaiTi_GB2312", 10.5, true},
-    {"图片客体", Kind::Label, nullptr, 584, 8, 105, 17, "将校正照片", unset, unset, "KaiTi_GB2312", 15, true},
-    {"图片主体", Kind::Label, nullptr, 176, 8, 89, 25, "标准照片", unset, unset, "KaiTi_GB2312", 15, true},
+    {"Picture4", PreviewFrame, Kind::PreviewFrame, Window, 0, 0, 130, 35, "校正效果预览区"},
+    {"Label3", PreviewCaption, Kind::Label, PreviewFrame, 16, 4, 97, 25, "最终效果", blue, unset, "NSimSun", 15.75, true},
+    {"YuLan", PreviewPicture, Kind::Image, PreviewFrame, 0, 0, 241, 97, "校正效果图"},
+    {"xiaoguo", PreviewToggle, Kind::CheckBox, Window, 840, 0, 81, 28, "效果预览", white, orange, "SimHei", 12},
+    {"Picture3", ReferencePane, Kind::Pane, Window, 8, 32, 410, 510, "标准照片区", unset, unset, nullptr, 0, false, "按下鼠标移动后放开可移动照片"},
+    {"取样图片", ReferencePhoto, Kind::Photo, ReferencePane, 0, 0, 410, 510, "标准照片", unset, unset, nullptr, 0, false, "将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"},
+    {"Picture1", SwatchPane, Kind::Pane, Window, 848, 48, 66.7, 320, "皮肤样本区"},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 0, 64, 88, "皮肤样本一", unset, white, nullptr, 0, false, swatchTip, 0},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 80, 64, 82, "皮肤样本二", unset, unset, nullptr, 0, false, swatchTip, 1},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 160, 64, 85, "皮肤样本三", unset, unset, nullptr, 0, false, swatchTip, 2},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 240, 64, 77, "皮肤样本四", unset, unset, nullptr, 0, false, swatchTip, 3},
+    {"HScroll2", ProgressBar, Kind::Progress, Window, 8, 544, 833, 9, "校正进度"},
+    {"客体", TargetPane, Kind::Pane, Window, 432, 32, 410, 510, "将校正照片区"},
+    {"SaveForm", TargetPhoto, Kind::Photo, TargetPane, 0, 0, 410, 510, "将校正照片", unset, unset, nullptr, 0, false, "将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"},
+    {"校正工具", CorrectionTools, Kind::Frame, Window, 848, 376, 66.7, 217, "校正工具", red, unset, "KaiTi_GB2312", 10.5},
+    {"校正点", ReloadButton, Kind::Button, CorrectionTools, 2, 15.3, 60, 25, "刷新", unset, unset, "SimHei", 14.25},
+    {"校正", CorrectButton, Kind::Button, CorrectionTools, 2, 40.5, 60, 25, "校正", unset, unset, "SimHei", 14.25},
+    {"SaveJPG", SaveButton, Kind::Button, CorrectionTools, 2, 65.6, 60, 25, "保存", unset, unset, "SimHei", 14.25},
+    {"Command1", HelpButton, Kind::Button, CorrectionTools, 2, 90.7, 60, 25, "帮助", unset, unset, "SimHei", 14.25},
+    {"退出", ExitButton, Kind::Button, CorrectionTools, 0, 116, 60, 25, "退出", unset, unset, "SimHei", 14.25},
+    {"Label2", DifferenceCaption, Kind::Label, CorrectionTools, 3, 152, 25, 57, "校正量", unset, unset, "KaiTi_GB2312", 14.25, true},
+    {"红", DifferenceRed, Kind::TextBox, CorrectionTools, 24, 144, 38, 21, "红色校正量", cyan, red, "SimSun", 10.5},
+    {"绿", DifferenceGreen, Kind::TextBox, CorrectionTools, 24, 168, 38, 21, "绿色校正量", blue, green, "SimSun", 10.5},
+    {"蓝", DifferenceBlue, Kind::TextBox, CorrectionTools, 24, 192, 38, 20, "蓝色校正量", cyan, blue, "SimSun", 10.5},
+    {"客体工具栏", TargetBar, Kind::Frame, Window, 432, 560, 409, 33, "校正工具栏", red},
+    {"导入客体", ImportTargetButton, Kind::Button, TargetBar, 3.3, 13.3, 105, 17, "导入将校正照片"},
+    {"Text2", TargetReadout, Kind::TextBox, TargetBar, 120, 8, 139, 23, "将校正照片鼠标位置", red, readout, "SimSun", 10.5},
+    {"客红", TargetRed, Kind::TextBox, TargetBar, 264, 8, 40, 23.3, "将校正红色值", cyan, red, "SimSun", 10.5},
+    {"客绿", TargetGreen, Kind::TextBox, TargetBar, 312, 8, 40, 23.3, "将校正绿色值", blue, green, "SimSun", 10.5},
+    {"客蓝", TargetBlue, Kind::TextBox, TargetBar, 360, 8, 40, 23.3, "将校正蓝色值", cyan, blue, "SimSun", 10.5},
+    {"主体工具栏", ReferenceBar, Kind::Frame, Window, 8, 560, 409, 33, "标准照片栏", red},
+    {"导入主体", ImportReferenceButton, Kind::Button, ReferenceBar, 3.3, 13.3, 89, 17, "导入标准照片"},
+    {"Text1", ReferenceReadout, Kind::TextBox, ReferenceBar, 112, 8, 139, 22.3, "标准照片鼠标位置", red, readout, "SimSun", 10.5},
+    {"主红", ReferenceRed, Kind::TextBox, ReferenceBar, 264, 8, 40, 23.3, "标准红色值", cyan, red, "SimSun", 10.5},
+    {"主绿", ReferenceGreen, Kind::TextBox, ReferenceBar, 312, 8, 40, 23.3, "标准绿色值", blue, green, "SimSun", 10.5},
+    {"主蓝", ReferenceBlue, Kind::TextBox, ReferenceBar, 360, 8, 40, 23.3, "标准蓝色值", cyan, blue, "SimSun", 10.5},
+    {"Label1", SwatchCaption, Kind::Label, Window, 851, 32, 65, 17, "皮肤样本", blue, unset, "KaiTi_GB2312", 10.5, true},
+    {"图片客体", TargetCaption, Kind::Label, Window, 584, 8, 105, 17, "将校正照片", unset, unset, "KaiTi_GB2312", 15, true},
+    {"图片主体", ReferenceCaption, Kind::Label, Window, 176, 8, 89, 25, "标准照片", unset, unset, "KaiTi_GB2312", 15, true},
 };
 
 // Controls that take the focus, in tab order.
-const char *const focusOrder[] = {
-    "校正点", "校正", "退出", "导入主体", "导入客体", "SaveJPG", "Text1", "Text2", "蓝", "绿", "红",
-    "主绿", "主蓝", "主红", "客蓝", "客绿", "客红", "Command1", "xiaoguo",
+const Role focusOrder[] = {
+    ReloadButton, CorrectButton, ExitButton, ImportReferenceButton, ImportTargetButton, SaveButton,
+    ReferenceReadout, TargetReadout, DifferenceBlue, DifferenceGreen, DifferenceRed,
+    ReferenceGreen, ReferenceBlue, ReferenceRed, TargetBlue, TargetGreen, TargetRed, HelpButton,
+    PreviewToggle,
 };
 // clang-format on
 
@@ -117,7 +166,6 @@ QWidget *create(const Control &c, QWidget *parent)
         return new PhotoBox(BoxBorder::Sunken, parent);
     case Kind::Swatch: {
         auto *swatch = new PhotoBox(BoxBorder::Flat, parent);
-        swatch->setProperty(swatchIndexProperty, c.index);
         swatch->setImage(QImage(u":/swatches/swatch%1.bmp"_s.arg(c.index))
                              .convertToFormat(QImage::Format_RGB32));
         return swatch;
@@ -183,46 +231,37 @@ int pixels(double value)
     return int(std::lround(value));
 }
 
-// The controls made so far, by name; the swatches share theirs, so the last one made is kept.
+// The controls made so far, by role; the swatches share theirs, so the last one made is kept.
 class Made
 {
 public:
-    explicit Made(QWidget *window)
-        : window_(window)
-    {}
-    void add(const char *name, QWidget *w) { byName_[name] = w; }
-    QWidget *find(const char *name) const
+    explicit Made(QWidget *window) { byRole_[std::size_t(Window)] = window; }
+    void add(Role role, QWidget *w) { byRole_[std::size_t(role)] = w; }
+    QWidget *find(Role role) const
     {
-        if (!name)
-            return window_;
-        const auto it = byName_.find(name);
-        if (it == byName_.end())
-            qFatal("The layout names no control %s", name);
-        return it->second;
+        QWidget *w = byRole_[std::size_t(role)];
+        if (!w)
+            qFatal("The layout has no control for role %d", int(role));
+        return w;
     }
     // Where a control in this container goes: inside the border of a picture box.
-    QWidget *parentFor(const char *container) const
+    QWidget *parentFor(Role container) const
     {
         QWidget *w = find(container);
         if (auto *bordered = qobject_cast<BorderedBox *>(w))
             return bordered->client();
         return w;
     }
-    template <typename T> T *as(const char *name) const
+    template <typename T> T *as(Role role) const
     {
-        auto *typed = qobject_cast<T *>(find(name));
+        auto *typed = qobject_cast<T *>(find(role));
         if (!typed)
-            qFatal("Control %s is not a %s", name, T::staticMetaObject.className());
+            qFatal("Control %d is not a %s", int(role), T::staticMetaObject.className());
         return typed;
     }
 
 private:
-    struct Less
-    {
-        bool operator()(const char *a, const char *b) const { return std::strcmp(a, b) < 0; }
-    };
-    QWidget *window_;
-    std::map<const char *, QWidget *, Less> byName_;
+    std::array<QWidget *, std::size_t(Count)> byRole_{};
 };
 
 } // namespace
@@ -231,9 +270,11 @@ Controls buildControls(QWidget *window)
 {
     Made made(window);
     std::array<PhotoBox *, 4> swatches{};
+    std::vector<QWidget *> all;
     for (const Control &c : roster) {
         QWidget *w = create(c, made.parentFor(c.container));
         w->setObjectName(QString::fromUtf8(c.name));
+        w->setAccessibleName(QString::fromUtf8(c.caption));
         style(w, c);
         w->move(pixels(c.x), pixels(c.y));
         if (c.kind == Kind::Swatch) // a swatch has sized itself to its bitmap
@@ -242,48 +283,52 @@ Controls buildControls(QWidget *window)
             w->resize(pixels(c.w), pixels(c.h));
         if (auto *label = qobject_cast<CaptionLabel *>(w))
             label->fitCaption();
-        made.add(c.name, w);
+        made.add(c.role, w);
+        all.push_back(w);
         if (c.kind != Kind::PreviewFrame)
             w->show();
     }
 
     // The preview covers the panes when shown; its caption lies over its image.
-    made.find("Picture4")->raise();
-    made.find("Label3")->raise();
+    made.find(PreviewFrame)->raise();
+    made.find(PreviewCaption)->raise();
 
     QWidget *previous = nullptr;
-    for (const char *name : focusOrder) {
-        QWidget *w = made.find(name);
+    for (const Role role : focusOrder) {
+        QWidget *w = made.find(role);
         w->setFocusPolicy(w->focusPolicy() == Qt::NoFocus ? Qt::StrongFocus : w->focusPolicy());
         if (previous)
             QWidget::setTabOrder(previous, w);
         previous = w;
     }
 
-    const auto boxes = [&](const char *red, const char *green, const char *blue) {
+    const auto boxes = [&](Role red, Role green, Role blue) {
         return ChannelBoxes{made.as<QLineEdit>(red), made.as<QLineEdit>(green),
                             made.as<QLineEdit>(blue)};
     };
     return Controls{
-        .previewFrame = made.as<QFrame>("Picture4"),
-        .previewImage = made.as<PreviewImage>("YuLan"),
-        .previewCaption = made.as<QLabel>("Label3"),
-        .previewToggle = made.as<QCheckBox>("xiaoguo"),
-        .reference = made.as<PhotoBox>("取样图片"),
-        .target = made.as<PhotoBox>("SaveForm"),
+        .previewFrame = made.as<QFrame>(PreviewFrame),
+        .previewImage = made.as<PreviewImage>(PreviewPicture),
+        .previewCaption = made.as<QLabel>(PreviewCaption),
+        .previewToggle = made.as<QCheckBox>(PreviewToggle),
+        .referencePane = made.find(ReferencePane),
+        .referencePhoto = made.as<PhotoBox>(ReferencePhoto),
+        .targetPane = made.find(TargetPane),
+        .targetPhoto = made.as<PhotoBox>(TargetPhoto),
         .swatches = swatches,
-        .progress = made.as<QProgressBar>("HScroll2"),
-        .referenceReadout = made.as<QLineEdit>("Text1"),
-        .targetReadout = made.as<QLineEdit>("Text2"),
-        .referenceBoxes = boxes("主红", "主绿", "主蓝"),
-        .targetBoxes = boxes("客红", "客绿", "客蓝"),
-        .differenceBoxes = boxes("红", "绿", "蓝"),
-        .reload = made.as<QPushButton>("校正点"),
-        .correct = made.as<QPushButton>("校正"),
-        .save = made.as<QPushButton>("SaveJPG"),
-        .help = made.as<QPushButton>("Command1"),
-        .exit = made.as<QPushButton>("退出"),
-        .importReference = made.as<QPushButton>("导入主体"),
-        .importTarget = made.as<QPushButton>("导入客体"),
+        .progressBar = made.as<QProgressBar>(ProgressBar),
+        .referenceReadout = made.as<QLineEdit>(ReferenceReadout),
+        .targetReadout = made.as<QLineEdit>(TargetReadout),
+        .referenceBoxes = boxes(ReferenceRed, ReferenceGreen, ReferenceBlue),
+        .targetBoxes = boxes(TargetRed, TargetGreen, TargetBlue),
+        .differenceBoxes = boxes(DifferenceRed, DifferenceGreen, DifferenceBlue),
+        .reloadButton = made.as<QPushButton>(ReloadButton),
+        .correctButton = made.as<QPushButton>(CorrectButton),
+        .saveButton = made.as<QPushButton>(SaveButton),
+        .helpButton = made.as<QPushButton>(HelpButton),
+        .exitButton = made.as<QPushButton>(ExitButton),
+        .importReferenceButton = made.as<QPushButton>(ImportReferenceButton),
+        .importTargetButton = made.as<QPushButton>(ImportTargetButton),
+        .all = std::move(all),
     };
 }

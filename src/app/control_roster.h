@@ -3,6 +3,7 @@
 #include "app/channel_boxes.h"
 
 #include <array>
+#include <vector>
 
 class PhotoBox;
 class PreviewImage;
@@ -14,36 +15,38 @@ class QProgressBar;
 class QPushButton;
 class QWidget;
 
-// The controls the window's code works with. Every control also carries its layout name as
-// objectName, for tests and accessibility.
+// The controls the window's code works with, by what they do. Every control also carries its
+// layout name as objectName, for anyone matching the layout, and a Chinese accessible name.
 struct Controls
 {
     QFrame *previewFrame;
     PreviewImage *previewImage;
     QLabel *previewCaption;
     QCheckBox *previewToggle;
-    PhotoBox *reference;
-    PhotoBox *target;
+    QWidget *referencePane;
+    PhotoBox *referencePhoto;
+    QWidget *targetPane;
+    PhotoBox *targetPhoto;
     std::array<PhotoBox *, 4> swatches;
-    QProgressBar *progress;
+    QProgressBar *progressBar;
     QLineEdit *referenceReadout;
     QLineEdit *targetReadout;
     ChannelBoxes referenceBoxes;
     ChannelBoxes targetBoxes;
     ChannelBoxes differenceBoxes;
-    QPushButton *reload;
-    QPushButton *correct;
-    QPushButton *save;
-    QPushButton *help;
-    QPushButton *exit;
-    QPushButton *importReference;
-    QPushButton *importTarget;
+    QPushButton *reloadButton;
+    QPushButton *correctButton;
+    QPushButton *saveButton;
+    QPushButton *helpButton;
+    QPushButton *exitButton;
+    QPushButton *importReferenceButton;
+    QPushButton *importTargetButton;
+    // Every control of the layout, the ones above and the panes, frames and labels, in the
+    // order they were made.
+    std::vector<QWidget *> all;
 };
 
 // Creates every control of the main window as a child of `window`, named, placed and styled
 // as the layout table says, stacked and in focus order. Children of a picture box sit in its
 // client area, measured from inside its border.
 Controls buildControls(QWidget *window);
-
-// The swatch index each Picture2 carries (they share one name).
-inline constexpr const char *swatchIndexProperty = "index";

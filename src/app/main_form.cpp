@@ -61,8 +61,9 @@ MainForm::MainForm(Desktop &desktop, QWidget *parent)
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Orvane2012"_s);
     setFixedSize(921, 599);
-    actions_ = std::make_unique<ActionButtons>(ui_.correct, ui_.save, ui_.reload, ui_.help);
-    ui_.target->showPicture(&target_.picture);
+    actions_ = std::make_unique<ActionButtons>(ui_.correctButton, ui_.saveButton, ui_.reloadButton,
+                                               ui_.helpButton);
+    ui_.targetPhoto->showPicture(&target_.picture);
     handOverTimer_.setSingleShot(true);
     handOverTimer_.setInterval(0);
     connect(&handOverTimer_, &QTimer::timeout, this,
@@ -82,13 +83,13 @@ MainForm::~MainForm()
 
 void MainForm::wireControls()
 {
-    connect(ui_.importReference, &QPushButton::clicked, this, &MainForm::importReference);
-    connect(ui_.importTarget, &QPushButton::clicked, this, &MainForm::importTarget);
-    connect(ui_.reload, &QPushButton::clicked, this, &MainForm::reloadTarget);
-    connect(ui_.correct, &QPushButton::clicked, this, &MainForm::correct);
-    connect(ui_.save, &QPushButton::clicked, this, &MainForm::saveTarget);
-    connect(ui_.help, &QPushButton::clicked, this, &MainForm::showUsageGuide);
-    connect(ui_.exit, &QPushButton::clicked, this, &MainForm::exitProgram);
+    connect(ui_.importReferenceButton, &QPushButton::clicked, this, &MainForm::importReference);
+    connect(ui_.importTargetButton, &QPushButton::clicked, this, &MainForm::importTarget);
+    connect(ui_.reloadButton, &QPushButton::clicked, this, &MainForm::reloadTarget);
+    connect(ui_.correctButton, &QPushButton::clicked, this, &MainForm::correct);
+    connect(ui_.saveButton, &QPushButton::clicked, this, &MainForm::saveTarget);
+    connect(ui_.helpButton, &QPushButton::clicked, this, &MainForm::showUsageGuide);
+    connect(ui_.exitButton, &QPushButton::clicked, this, &MainForm::exitProgram);
     connect(ui_.previewToggle, &QCheckBox::clicked, this, &MainForm::showPreviewFrame);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
@@ -100,16 +101,16 @@ void MainForm::wireControls()
                 [this, swatch](QPointF p) { probe(swatch, p, nullptr); });
         connect(swatch, &PhotoBox::clicked, this, &MainForm::pickReference);
     }
-    connect(ui_.reference, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(ui_.reference, p, ui_.referenceReadout); });
-    connect(ui_.target, &PhotoBox::pointerMoved, this,
-            [this](QPointF p) { probe(ui_.target, p, ui_.targetReadout); });
-    connect(ui_.reference, &PhotoBox::clicked, this, &MainForm::pickReference);
-    connect(ui_.target, &PhotoBox::clicked, this, &MainForm::pickTarget);
-    connect(ui_.reference, &PhotoBox::menuRequested, this, showSampleMenu);
-    connect(ui_.target, &PhotoBox::menuRequested, this,
+    connect(ui_.referencePhoto, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.referencePhoto, p, ui_.referenceReadout); });
+    connect(ui_.targetPhoto, &PhotoBox::pointerMoved, this,
+            [this](QPointF p) { probe(ui_.targetPhoto, p, ui_.targetReadout); });
+    connect(ui_.referencePhoto, &PhotoBox::clicked, this, &MainForm::pickReference);
+    connect(ui_.targetPhoto, &PhotoBox::clicked, this, &MainForm::pickTarget);
+    connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, showSampleMenu);
+    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this,
             [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
-    for (PhotoBox *photo : {ui_.reference, ui_.target}) {
+    for (PhotoBox *photo : {ui_.referencePhoto, ui_.targetPhoto}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
                 [this, photo](QPointF p) { releaseOn(photo, p); });
@@ -122,7 +123,7 @@ void MainForm::showEvent(QShowEvent *event)
         placed_ = true;
         if (const QScreen *s = screen())
             move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-        ui_.reload->setFocus();
+        ui_.reloadButton->setFocus();
     }
     QWidget::showEvent(event);
 }
@@ -131,7 +132,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        ui_.exit->click();
+        ui_.exitButton->click();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -139,7 +140,7 @@ void MainForm::keyPressEvent(QKeyEvent *event)
         if (auto *focused = qobject_cast<QPushButton *>(focusWidget()))
             focused->click();
         else
-            ui_.correct->click();
+            ui_.correctButton->click();
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -235,17 +236,18 @@ void MainForm::showWorkProgress(double fraction)
 {
     if (fraction < 0) {
         if (const auto bar = std::exchange(barBeforeWork_, std::nullopt)) {
-            ui_.progress->setRange((*bar)[0], (*bar)[1]);
-            ui_.progress->setValue((*bar)[2]);
+            ui_.progressBar->setRange((*bar)[0], (*bar)[1]);
+            ui_.progressBar->setValue((*bar)[2]);
         }
         return;
     }
     constexpr int kSteps = 1000;
     if (!barBeforeWork_) {
-        barBeforeWork_ = {ui_.progress->minimum(), ui_.progress->maximum(), ui_.progress->value()};
-        ui_.progress->setRange(0, kSteps);
+        barBeforeWork_ = {ui_.progressBar->minimum(), ui_.progressBar->maximum(),
+                          ui_.progressBar->value()};
+        ui_.progressBar->setRange(0, kSteps);
     }
-    ui_.progress->setValue(int(fraction * kSteps));
+    ui_.progressBar->setValue(int(fraction * kSteps));
 }
 
 bool MainForm::reportFailedLoad(const LoadedPhoto &photo)
@@ -275,8 +277,8 @@ void MainForm::importReference()
         [this](LoadedPhoto photo) {
             if (reportFailedLoad(photo))
                 return;
-            ui_.reference->setImage(std::move(photo.image));
-            ui_.reference->move(centredOrigin(ui_.reference->image().size()));
+            ui_.referencePhoto->setImage(std::move(photo.image));
+            ui_.referencePhoto->move(centredOrigin(ui_.referencePhoto->image().size()));
         });
     watch(referenceLoad_, true);
 }
@@ -333,11 +335,11 @@ void MainForm::targetLoaded(const QString &path, bool reload, LoadedPhoto photo)
     target_.path = path;
     target_.picture = std::move(photo.image);
     target_.metadata = {};
-    ui_.target->showPicture(&target_.picture);
+    ui_.targetPhoto->showPicture(&target_.picture);
     if (reload)
         actions_->apply(ActionEvent::ReloadPressed);
     else
-        ui_.target->move(centredOrigin(target_.picture.size()));
+        ui_.targetPhoto->move(centredOrigin(target_.picture.size()));
     readTargetMetadata();
     rebuildPreview();
 }
@@ -409,7 +411,7 @@ void MainForm::rebuildPreview()
         if (job)
             job->abandon();
     }
-    const QSize frame = frameFor(target_.picture.size(), 2 * ui_.target->frameWidth());
+    const QSize frame = frameFor(target_.picture.size(), 2 * ui_.targetPhoto->frameWidth());
     ui_.previewFrame->resize(frame);
     ui_.previewImage->resize(frame);
     ui_.previewCaption->move(int(std::lrint(previewCaptionLeft(frame.width()))),
@@ -487,7 +489,7 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
 {
     const QPoint at(int(std::floor(position.x())), int(std::floor(position.y())));
     // Rows a pass is rewriting are not read; the probe keeps what the pass last read.
-    const bool rewriting = BackgroundJob::running(pass_) && source == ui_.target;
+    const bool rewriting = BackgroundJob::running(pass_) && source == ui_.targetPhoto;
     if (!rewriting) {
         if (const auto colour = sampleColour(source->image(), at, sampleMenu_->side()))
             probe_ = colourWordFromRgb(*colour);
@@ -556,9 +558,9 @@ void MainForm::runCorrectionPass()
             job->stopAndWait();
     }
     // A one-row picture still gets a range, or the bar would run its busy animation.
-    ui_.progress->setMaximum(std::max(target_.picture.height() - 1, 1));
+    ui_.progressBar->setMaximum(std::max(target_.picture.height() - 1, 1));
     firstUnpaintedRow_ = 0;
-    ui_.target->holdRowsFrom(0);
+    ui_.targetPhoto->holdRowsFrom(0);
     // Detached here, on the window's thread, so that the pass's thread only writes pixels.
     target_.picture.bits();
     passReport_ = std::make_shared<PassReport>();
@@ -589,10 +591,10 @@ void MainForm::showPassProgress()
     if (row < firstUnpaintedRow_)
         return;
     const int lastRow = target_.picture.height() - 1;
-    ui_.target->holdRowsFrom(row + 1);
-    ui_.target->updateRows(firstUnpaintedRow_, row);
+    ui_.targetPhoto->holdRowsFrom(row + 1);
+    ui_.targetPhoto->updateRows(firstUnpaintedRow_, row);
     firstUnpaintedRow_ = row + 1;
-    ui_.progress->setValue(lastRow == 0 ? 1 : row);
+    ui_.progressBar->setValue(lastRow == 0 ? 1 : row);
     ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
     probe_ = passReport_->pixel.load();
 }
@@ -602,7 +604,7 @@ void MainForm::passEnded(PassOutcome outcome)
     passTicker_.stop();
     showPassProgress();
     passReport_.reset();
-    ui_.target->holdRowsFrom(-1);
+    ui_.targetPhoto->holdRowsFrom(-1);
     probe_ = outcome.lastPixel;
     if (outcome.result == PassResult::Stopped) {
         actions_->apply(ActionEvent::PassStopped);
