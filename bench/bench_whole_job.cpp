@@ -82,12 +82,14 @@ int runJob(const QString &path)
     QCoreApplication::processEvents();
     FreezeMeter freeze;
 
+    // The user goes on as soon as the photo shows; its preview is still being made.
     freeze.start();
     form.controls().importTargetButton->click();
+    PhotoBox *target = form.controls().targetPhoto;
+    runUntil([&] { return !target->image().isNull() || desktop.failed; });
     const double importFreeze = freeze.stopMs();
 
     // The skin picked at the centre; a reference that asks for gains 1.1, 0.95, 0.9.
-    PhotoBox *target = form.controls().targetPhoto;
     const QPoint centre(target->image().width() / 2, target->image().height() / 2);
     const QRgb picked = target->image().pixel(centre);
     const int channels[] = {qRed(picked), qGreen(picked), qBlue(picked)};
@@ -103,11 +105,16 @@ int runJob(const QString &path)
     QElapsedTimer press;
     press.start();
     form.controls().correctButton->click();
+    runUntil([&] { return desktop.beeps > 0 || desktop.failed; });
     const double pressToBeep = press.nsecsElapsed() / 1e6;
+    // 保存 waits for the preview's encoding, which it then writes as it is.
+    QPushButton *save = form.controls().saveButton;
+    runUntil([&] { return save->isEnabled(); });
     const double passFreeze = freeze.stopMs();
 
     freeze.start();
-    form.controls().saveButton->click();
+    save->click();
+    runUntil([&] { return form.idle(); });
     const double saveFreeze = freeze.stopMs();
     if (desktop.beeps != 1 || desktop.failed)
         return 1;

@@ -48,7 +48,7 @@ int holdTarget(const QString &path)
     MainForm form(desktop);
     form.show();
     form.controls().importTargetButton->click();
-    QCoreApplication::processEvents();
+    runUntil([&] { return form.idle(); });
     std::printf("%ld\n", peakResidentKb());
     return 0;
 }
@@ -82,7 +82,10 @@ int main(int argc, char *argv[])
     form.show();
     QCoreApplication::processEvents();
 
-    const double import = medianMs(runs, [&] { form.controls().importTargetButton->click(); });
+    const double import = medianMs(runs, [&] {
+        form.controls().importTargetButton->click();
+        runUntil([&] { return form.idle(); });
+    });
 
     // A pick a few levels off the photo's own colour, so that passes can repeat.
     PhotoBox *target = form.controls().targetPhoto;
@@ -96,11 +99,15 @@ int main(int argc, char *argv[])
     }
     emit target->pointerMoved(QPointF(3000, 2000));
     emit target->clicked();
-    const double pass = medianMs(runs, [&] { form.controls().correctButton->click(); });
+    const double pass = medianMs(runs, [&] {
+        form.controls().correctButton->click();
+        runUntil([&] { return form.idle(); });
+    });
     const double save = medianMs(runs, [&] {
         auto *button = form.controls().saveButton;
         button->setEnabled(true);
         button->click();
+        runUntil([&] { return form.idle(); });
     });
 
     QProcess child;

@@ -74,6 +74,9 @@ void BackgroundJob::launch()
     threadsAtWork_.fetch_add(1);
     const auto run = [shared = shared_, finish] {
         shared->work(shared->progress);
+        // What the work holds (a picture shared with the window, say) goes with it, before the
+        // window may write to that picture.
+        shared->work = nullptr;
         threadsAtWork_.fetch_sub(1);
         if (finish) {
             const std::lock_guard lock(finishingLock);
@@ -107,12 +110,12 @@ void BackgroundJob::abandon()
     end(false);
 }
 
-void BackgroundJob::stopAndWait()
+void BackgroundJob::stopAndWait(bool report)
 {
     shared_->progress.cancel();
     if (thread_)
         thread_->wait();
-    end();
+    end(report);
 }
 
 void BackgroundJob::end(bool report)

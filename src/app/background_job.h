@@ -37,8 +37,9 @@ public:
     // finished() will not be emitted.
     void abandon();
     // Tells the work to stop where it can and waits for it; finished() is emitted before this
-    // returns. For work the window must have out of the way before it goes on, briefly.
-    void stopAndWait();
+    // returns, unless `report` is false. For work the window must have out of the way before it
+    // goes on, briefly.
+    void stopAndWait(bool report = true);
     bool running() const { return running_; }
     static bool running(const BackgroundJob *job) { return job && job->running_; }
 

@@ -555,7 +555,7 @@ void MainForm::runCorrectionPass()
     // pixels before the pass writes them, or the first write copies them all.
     for (BackgroundJob *job : {previewRender_, previewDecode_}) {
         if (job)
-            job->stopAndWait();
+            job->stopAndWait(false);
     }
     // A one-row picture still gets a range, or the bar would run its busy animation.
     ui_.progressBar->setMaximum(std::max(target_.picture.height() - 1, 1));
