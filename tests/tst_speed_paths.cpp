@@ -160,6 +160,24 @@ private slots:
         QTRY_COMPARE(BackgroundJob::threadsAtWork(), 0);
         QCoreApplication::sendPostedEvents(); // where a result would be on its way
         QVERIFY(!abandonedEnded);
+
+        // Stopped and waited for: the result arrives before the wait returns, unless unwanted;
+        // either way the work has let go of the picture it shared, so a write copies nothing.
+        QImage picture = filled({64, 64}, Qt::red);
+        for (const bool report : {true, false}) {
+            std::optional<int> ended;
+            BackgroundJob *stopped = BackgroundJob::start<int>(
+                this, 1,
+                [shared = picture](WorkProgress &progress) {
+                    while (!progress.cancelled())
+                        std::this_thread::yield();
+                    return shared.width();
+                },
+                [&](int width) { ended = width; });
+            stopped->stopAndWait(report);
+            QCOMPARE(ended, report ? std::optional(64) : std::nullopt);
+            QVERIFY(picture.isDetached());
+        }
     }
 
     // Out of memory for a thread's stack, the work still runs, on the window's thread, rather
