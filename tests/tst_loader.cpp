@@ -159,6 +159,7 @@ private slots:
                decoded.pixel(63, 0));
         // Cut inside the pictures' data: the TIFF's directory comes last, the WebP's and HEIC's
         // headers first.
+        refused("avif: not a brand of ours", readFile(QFINDTESTDATA("data/format-refused.avif")));
         for (const char *name : {"format-lzw.tif", "format-lossless.webp", "format-8bit.heic"}) {
             const QByteArray whole = readFile(QFINDTESTDATA(u"data/"_s + QLatin1StringView(name)));
             QVERIFY(!whole.isEmpty());

@@ -23,6 +23,8 @@ convert "$work/source.png" -quality 70 format-lossy.webp
 # HEIC: 8 bits, and 10 bits from a 16-bit PNG; heif-convert's decode beside each.
 heif-enc -q 80 "$work/source.png" -o format-8bit.heic
 heif-enc -q 80 -b 10 "$work/source16.png" -o format-10bit.heic
+# AV1 in the same container, which the loader leaves to no library (no PNG beside it).
+heif-enc -A -q 80 "$work/source.png" -o format-refused.avif
 # A HEIC whose stored picture is turned a quarter left by an irot property of its own.
 python3 - format-8bit.heic format-irot.heic <<'PY'
 import struct, sys
