@@ -7,9 +7,9 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libgl-dev
-    libjpeg62-turbo-dev libexiv2-dev zlib1g-dev
+    libjpeg62-turbo-dev libexiv2-dev zlib1g-dev libheif-dev qt6-image-formats-plugins
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick libheif-examples
     desktop-file-utils appstream dpkg-dev
 )
 # CI also builds the fuzz targets, which need clang and its libFuzzer, and seeds them with python3.

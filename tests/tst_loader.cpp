@@ -1,8 +1,10 @@
 #include "memory_limit.h"
+#include "photo/heif_codec.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "test_support.h"
 
+#include <QImageWriter>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -155,6 +157,15 @@ private slots:
         const QImage decoded = decodeJpeg(sideways).image;
         loaded("jpeg, exif orientation 6", sideways, {32, 64}, decoded.pixel(0, 31),
                decoded.pixel(63, 0));
+        // Cut inside the pictures' data: the TIFF's directory comes last, the WebP's and HEIC's
+        // headers first.
+        refused("avif: not a brand of ours", readFile(QFINDTESTDATA("data/format-refused.avif")));
+        for (const char *name : {"format-lzw.tif", "format-lossless.webp", "format-8bit.heic"}) {
+            const QByteArray whole = readFile(QFINDTESTDATA(u"data/"_s + QLatin1StringView(name)));
+            QVERIFY(!whole.isEmpty());
+            QTest::addRow("%s cut short", name)
+                << whole.chopped(whole.size() / 3) << QSize() << QRgb() << QRgb();
+        }
         refused("garbage", "not a picture");
         QImage huge(65535, 8192, QImage::Format_Mono); // a valid PNG of a few hundred kilobytes
         huge.fill(0);
@@ -187,9 +198,10 @@ private slots:
         QTEST(photo.image.pixel(size.width() - 1, size.height() - 1), "bottomRight");
     }
 
-    // A PNG's eXIf chunk turns it as EXIF turns a JPEG, since its copy is saved as upright;
-    // a damaged chunk is ignored, not a reason to refuse the picture.
-    void pngTurnedByExif_data()
+    // A PNG's eXIf chunk, a WebP's EXIF chunk and a TIFF's own tag turn it as EXIF turns a
+    // JPEG, since its copy is saved as upright; a damaged chunk is ignored, not a reason to
+    // refuse the picture.
+    void turnedByExif_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QImage>("expected");
@@ -220,9 +232,44 @@ private slots:
         QTest::newRow("damaged: a LONG") << withExif(exifOrientation(6, false, 4)) << stored;
         QTest::newRow("after the pixels")
             << withExifAt(beforeEnd, exifOrientation(6, true)) << stored;
+
+        // A lossless WebP in an extended file whose EXIF chunk comes after the picture, with and
+        // without the "Exif" prefix some writers keep.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter losslessWriter(&buffer, "webp");
+        losslessWriter.setQuality(100); // lossless, for Qt's writer
+        QVERIFY(losslessWriter.write(stored));
+        const QByteArray lossless = buffer.data().mid(12);
+        const auto webp = [&](const QByteArray &exif) {
+            const QByteArray vp8x =
+                "VP8X" + le(10) + le(0x08) + le(stored.width() - 1, 3) + le(stored.height() - 1, 3);
+            const QByteArray chunk =
+                "EXIF" + le(exif.size()) + exif + QByteArray(exif.size() & 1, 0);
+            const QByteArray body = "WEBP" + vp8x + lossless + chunk;
+            return "RIFF" + le(body.size()) + body;
+        };
+        QTest::newRow("webp 8") << webp(exifOrientation(8, false)) << turned(270);
+        QTest::newRow("webp 5, Exif prefix")
+            << webp(QByteArray("Exif\0\0", 6) + exifOrientation(5, true))
+            << turned(90).mirrored(true, false);
+        // Qt writes the orientation tag that undoes a transformation it is given.
+        const auto tiff = [&](QImageIOHandler::Transformations transformation) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "tiff");
+            writer.setTransformation(transformation);
+            return writer.write(stored) ? buffer.data() : QByteArray();
+        };
+        QTest::newRow("tiff 6") << tiff(QImageIOHandler::TransformationRotate90) << turned(90);
+        QTest::newRow("tiff 7")
+            << tiff(QImageIOHandler::TransformationMirrorAndRotate90)
+            << stored.mirrored(true, false).transformed(QTransform().rotate(90));
+        QTest::newRow("tiff 2") << tiff(QImageIOHandler::TransformationMirror)
+                                << stored.mirrored(true, false);
     }
 
-    void pngTurnedByExif()
+    void turnedByExif()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QImage, expected);
@@ -231,6 +278,88 @@ private slots:
         QVERIFY(photo.ok());
         QCOMPARE(photo.image.format(), QImage::Format_RGB32);
         QCOMPARE(photo.image, expected);
+    }
+
+    // Headers promising 20000 x 21000 pixels, over the limit: refused before a decoder is
+    // handed them, so in a process with too little memory for such a picture the refusal is
+    // not reported as a lack of memory.
+    void oversizedHeadersAreRefusedFirst_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto sample = [](const char *name) {
+            return readFile(QFINDTESTDATA(u"data/"_s + QLatin1StringView(name)));
+        };
+        const QByteArray width = le(20000), height = le(21000);
+        QByteArray tiff = sample("format-rgb8.tif");
+        const qint64 ifd = qFromLittleEndian<quint32>(tiff.constData() + 4);
+        for (qint64 entry = ifd + 2; entry < ifd + 2 + 12 * tiff[ifd]; entry += 12) {
+            const quint16 tag = qFromLittleEndian<quint16>(tiff.constData() + entry);
+            if (tag == 256 || tag == 257)
+                tiff.replace(entry + 2, 10, le(4, 2) + le(1) + (tag == 256 ? width : height));
+        }
+        QTest::newRow("tiff") << tiff;
+        // A VP8X header's canvas, sides less one in 24 bits, before the lossless picture.
+        const QByteArray lossless = sample("format-lossless.webp");
+        const QByteArray vp8x = "VP8X" + le(10) + le(0) + le(19999, 3) + le(20999, 3);
+        QTest::newRow("webp canvas") << "RIFF" + le(4 + vp8x.size() + lossless.size() - 12) +
+                                            "WEBP" + vp8x + lossless.mid(12);
+        // The coded picture's and the primary item's extents alike.
+        QByteArray heic = sample("format-8bit.heic");
+        for (qsizetype ispe = heic.indexOf("ispe"); ispe > 0; ispe = heic.indexOf("ispe", ispe + 1))
+            heic.replace(ispe + 8, 8, bigEndian(20000) + bigEndian(21000));
+        QTest::newRow("heic ispe") << heic;
+    }
+
+    void oversizedHeadersAreRefusedFirst()
+    {
+#ifdef ORVANE_ADDRESS_SANITIZER
+        QSKIP("AddressSanitizer reserves more address space than any cap allows");
+#endif
+        QFETCH(QByteArray, bytes);
+        const QString path = writeFile(dir_.filePath(u"oversized"_s), bytes);
+        QCOMPARE(underMemoryLimit(qint64(200) << 20, [&] { return int(loadPhoto(path).outcome); }),
+                 int(Outcome::Unreadable));
+        // The library refuses a picture its data does not fill too: refused by us, first.
+        if (QByteArrayView(QTest::currentDataTag()).startsWith("heic"))
+            QCOMPARE(decodeHeif(bytes).status, HeifStatus::TooLarge);
+    }
+
+    // Each sample as another program decodes it (tests/data/make_format_samples.sh), upright
+    // by the file's own orientation. Deeper channels are rounded to 8 bits by each program its
+    // own way, a step apart at most.
+    void formatsMatchAnotherDecoder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("tolerance");
+        for (const char *name : {"format-rgb8.tif", "format-lzw.tif", "format-lossless.webp",
+                                 "format-lossy.webp", "format-8bit.heic", "format-irot.heic"})
+            QTest::newRow(name) << QString::fromLatin1(name) << 0;
+        for (const char *name : {"format-rgb16.tif", "format-10bit.heic"})
+            QTest::newRow(name) << QString::fromLatin1(name) << 1;
+    }
+
+    void formatsMatchAnotherDecoder()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, tolerance);
+        const QString path = QFINDTESTDATA(u"data/"_s + name);
+        const QImage expected = QImage(path.left(path.lastIndexOf(u'.')) + u".png"_s)
+                                    .convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!expected.isNull());
+        const LoadedPhoto photo = loadPhoto(path);
+        QVERIFY2(photo.ok(), qPrintable(photo.error));
+        QCOMPARE(photo.image.format(), QImage::Format_RGB32);
+        QCOMPARE(photo.image.size(), expected.size());
+        int worst = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            const auto *got = reinterpret_cast<const QRgb *>(photo.image.constScanLine(y));
+            const auto *want = reinterpret_cast<const QRgb *>(expected.constScanLine(y));
+            for (int x = 0; x < expected.width(); ++x)
+                for (const int shift : {0, 8, 16})
+                    worst = std::max(worst, std::abs(int(got[x] >> shift & 0xff) -
+                                                     int(want[x] >> shift & 0xff)));
+        }
+        QVERIFY2(worst <= tolerance, qPrintable(QString::number(worst)));
     }
 
     // In a child whose address space is capped, a picture that does not fit reports the lack of

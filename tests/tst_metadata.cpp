@@ -185,6 +185,16 @@ private slots:
         QTest::newRow("ppm claiming a box")
             << "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x') << 0;
         QTest::newRow("tiff") << encoded(gradient({8, 8}), "tiff") << 0;
+        // Photo formats whose metadata is not read: what they carry is named as left out.
+        QByteArray xmpTiff = encoded(gradient({8, 8}), "tiff");
+        const qint64 ifd = qFromLittleEndian<quint32>(xmpTiff.constData() + 4);
+        xmpTiff[ifd + 2] = char(0xbc); // the first tag becomes 700, XMP
+        xmpTiff[ifd + 3] = char(0x02);
+        QTest::newRow("tiff with xmp") << xmpTiff << 1;
+        const QByteArray webp = encoded(gradient({8, 8}), "webp").mid(12);
+        const QByteArray vp8x = "VP8X"_ba + "\x0a\0\0\0\x08\0\0\0\x07\0\0\x07\0\0"_ba;
+        QTest::newRow("webp flagged exif") << "RIFF\0\0\0\0WEBP"_ba + vp8x + webp << 1;
+        QTest::newRow("heic") << readFile(QFINDTESTDATA("data/format-8bit.heic")) << 0;
         QTest::newRow("exif past the end")
             << QByteArray(encodeJpeg(gradient({16, 16}), 80).data)
                    .insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba)

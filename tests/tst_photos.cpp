@@ -74,15 +74,20 @@ private slots:
     {
         f_.importVia(f_.ui().importReferenceButton, QString());
         const OpenDialogRequest r = f_.desktop.requests.value(0);
+        const QString allPhotos =
+            u"所有照片(*.jpg *.jpeg *.png *.bmp *.gif *.ico *.tif *.tiff *.webp *.heic *.heif)"_s;
         QCOMPARE(r.filters, QStringList({u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s,
-                                         u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s}));
+                                         u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s, allPhotos}));
         QCOMPARE(r.selectedFilter, 1);
         const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         QCOMPARE(r.folder, QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
 
-        // The real dialog shows "*.BMP" files in any case, and only those.
-        for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg"})
+        // The real dialog shows "*.BMP" files in any case, and only those; every photo of any
+        // case among all photos; and takes a typed name that it does not show.
+        for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg", "notes.txt"})
             f_.writePhoto(QString::fromLatin1(name), filled({4, 4}, Qt::red));
+        for (const char *name : {"PHOTO.HEIC", "scan.Tiff", "photo.webp"})
+            writeFile(f_.files->filePath(QString::fromLatin1(name)), "not decoded here");
         const OpenDialogRequest request{r.filters, r.selectedFilter, f_.files->path()};
         std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
@@ -98,6 +103,13 @@ private slots:
             return names;
         };
         QTRY_COMPARE(shown(), QStringList({u"UPPER.BMP"_s, u"lower.bmp"_s}));
+        dialog->selectNameFilter(allPhotos);
+        QTRY_COMPARE(shown(), QStringList({u"PHOTO.HEIC"_s, u"UPPER.BMP"_s, u"lower.bmp"_s,
+                                           u"other.jpg"_s, u"photo.webp"_s, u"scan.Tiff"_s}));
+        dialog->selectFile(u"notes.txt"_s);
+        static_cast<QDialog *>(dialog.get())->accept(); // as the Open button does
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(dialog->selectedFiles(), QStringList(f_.files->filePath(u"notes.txt"_s)));
     }
 
     void cancelOrUnreadableChangesNothing_data()

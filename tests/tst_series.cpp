@@ -202,7 +202,7 @@ private slots:
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
         QVERIFY(f.menu(f.ui().targetPhoto, {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
-        QCOMPARE(f.desktop.requests.last().selectedFilter, 1);
+        QCOMPARE(f.desktop.requests.last().selectedFilter, 4);
         QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
         QCOMPARE(f.desktop.messages[0].lines,
                  QStringList({u"skin.bmp → skin.jpg"_s, u"broken.jpg：无法打开该图片文件"_s,

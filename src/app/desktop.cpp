@@ -12,8 +12,16 @@ OpenDialogRequest photoOpenRequest()
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
     return {
-        {u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s},
+        {u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s,
+         u"所有照片(*.jpg *.jpeg *.png *.bmp *.gif *.ico *.tif *.tiff *.webp *.heic *.heif)"_s},
         1,
         folder,
     };
+}
+
+OpenDialogRequest seriesOpenRequest()
+{
+    OpenDialogRequest request = photoOpenRequest();
+    request.selectedFilter = int(request.filters.size()) - 1;
+    return request;
 }

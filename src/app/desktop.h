@@ -13,9 +13,12 @@ struct OpenDialogRequest
     QString folder;
 };
 
-// The dialog for photos to import: the four formats, JPG first in view, in the user's
-// Pictures folder (home if none).
+// The dialog for photos to import: the four formats and then every photo format, JPG first in
+// view, in the user's Pictures folder (home if none).
 OpenDialogRequest photoOpenRequest();
+
+// The same for a series of photos, every photo format first in view.
+OpenDialogRequest seriesOpenRequest();
 
 // The seam between the window and the desktop: modal dialogs, message boxes and the beep.
 // Tests replace it with a recording fake so that nothing modal ever blocks them.

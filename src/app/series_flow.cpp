@@ -79,7 +79,7 @@ void SeriesFlow::start()
 {
     if (!available())
         return;
-    const QStringList photos = desktop_.openFiles(window_, photoOpenRequest());
+    const QStringList photos = desktop_.openFiles(window_, seriesOpenRequest());
     if (photos.isEmpty())
         return;
     const QString folder = desktop_.chooseFolder(window_, u"选择保存校正后照片的文件夹"_s,

@@ -481,8 +481,38 @@ Selection selectPng(FileBytes &file)
     return selection;
 }
 
+// Whether a TIFF, WebP or HEIF file carries EXIF, XMP, IPTC or a colour profile, judged from
+// IFD0's tags, the WebP's flags, or the item and property types of the HEIF's first 64 KiB.
+bool otherFormatCarriesMetadata(FileBytes &file)
+{
+    const QByteArray head = file.read(0, 64 * 1024);
+    if (head.startsWith("RIFF") && head.mid(8, 8) == "WEBPVP8X")
+        return head.size() > 20 && (head[20] & 0x2c); // ICC, EXIF, XMP
+    if (QByteArrayView(head).sliced(std::min<qsizetype>(4, head.size())).startsWith("ftyp"))
+        return head.contains("Exif") || head.contains("mime") || head.contains("colrprof") ||
+               head.contains("colrrICC");
+    const bool big = head.startsWith("MM\0*"_ba);
+    if (!big && !head.startsWith("II*\0"_ba))
+        return false;
+    const auto number = [big](QByteArrayView bytes, qsizetype at, int size) {
+        quint32 value = 0;
+        for (int i = 0; i < size && at + i < bytes.size(); ++i)
+            value |= quint32(uchar(bytes[at + i])) << 8 * (big ? size - 1 - i : i);
+        return value;
+    };
+    const qint64 ifd = number(head, 4, 4);
+    const QByteArray entries = file.read(ifd + 2, 12 * qint64(number(file.read(ifd, 2), 0, 2)));
+    for (qsizetype entry = 0; entry + 12 <= entries.size(); entry += 12) {
+        const quint32 tag = number(entries, entry, 2);
+        if (tag == 700 || tag == 33723 || tag == 34665 || tag == 34675) // XMP IPTC EXIF ICC
+            return true;
+    }
+    return false;
+}
+
 // Only JPEG and PNG, recognised by their own signatures, reach Exiv2: it takes other files
-// for formats whose parsers it cannot bound.
+// for formats whose parsers it cannot bound. What the other photo formats carry is left out,
+// and said so.
 Selection selectMetadata(FileBytes &file)
 {
     const QByteArray signature = file.read(0, 8);
@@ -490,7 +520,10 @@ Selection selectMetadata(FileBytes &file)
         return selectJpeg(file);
     if (signature == "\x89PNG\r\n\x1A\n")
         return selectPng(file);
-    return {};
+    Selection selection;
+    if (otherFormatCarriesMetadata(file))
+        selection.losses.append({MetadataPart::All, u"not read from this file format"_s});
+    return selection;
 }
 
 } // namespace

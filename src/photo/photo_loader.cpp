@@ -1,6 +1,7 @@
 #include "photo/photo_loader.h"
 
 #include "output/file_descriptor.h"
+#include "photo/heif_codec.h"
 #include "photo/jpeg_codec.h"
 #include "photo/picture_header.h"
 
@@ -24,6 +25,10 @@ constexpr int kReaderLimitMb = int(kMaxPhotoPixels * 8 / (1024 * 1024));
 // No acceptable JPEG stream comes near this size.
 constexpr qint64 kMaxJpegBytes = 4 * kMaxPhotoPixels;
 constexpr qint64 kFirstJpegRead = qint64(256) << 10;
+// Nor any HEIF file: its pictures are compressed at least as well.
+constexpr qint64 kMaxHeifBytes = kMaxJpegBytes;
+// The ftyp box, where the brands are, comes first and is short.
+constexpr qint64 kHeifHeadBytes = 256;
 
 LoadedPhoto failure(Outcome outcome, const QString &error)
 {
@@ -237,7 +242,17 @@ LoadedPhoto readWithQt(QFile &file)
         photo = readBmp(reader, file);
     } else {
         QSize size = reader.size();
-        if (format == "gif") {
+        if (format == "webp" || format == "tiff") {
+            // Our own reading of the size, since Qt's is what is being guarded against; and
+            // of the orientation, which Qt does not read from a WebP.
+            const std::optional<PictureFrame> frame =
+                format == "webp" ? readWebpHeader(file) : readTiffHeader(file);
+            if (!frame)
+                return failure(Outcome::Unreadable, QStringLiteral("The headers are damaged"));
+            size = frame->size;
+            reader.setAutoTransform(false);
+            transform = exifTransformation(frame->orientation);
+        } else if (format == "gif") {
             size = readGifCanvas(file).value_or(QSize());
         } else if (format == "ico") {
             const QList<QSize> sizes = readIcoEntrySizes(file).value_or(QList<QSize>());
@@ -269,6 +284,24 @@ LoadedPhoto readWithQt(QFile &file)
     // The limits hold either way round, so turning needs no check of its own.
     photo.image = turned(toOpaqueRgb32(std::move(photo.image)), transform);
     return photo.image.isNull() ? outOfMemory() : photo;
+}
+
+LoadedPhoto readHeif(QFile &file)
+{
+    if (file.size() > kMaxHeifBytes)
+        return tooLarge();
+    DecodedHeif decoded = decodeHeif(file.readAll());
+    switch (decoded.status) {
+    case HeifStatus::Ok:
+        return {std::move(decoded.image), QString(), Outcome::Ok};
+    case HeifStatus::TooLarge:
+        return tooLarge();
+    case HeifStatus::OutOfMemory:
+        return outOfMemory();
+    case HeifStatus::Refused:
+        break;
+    }
+    return failure(Outcome::Unreadable, decoded.error);
 }
 
 // A QFile over openRegularFile(): it reads the file that was judged.
@@ -305,6 +338,8 @@ LoadedPhoto load(const QString &path, WorkProgress *progress)
         }
         file.seek(0);
     }
+    if (isHeifFile(file.peek(kHeifHeadBytes)))
+        return readHeif(file);
     return readWithQt(file);
 }
 

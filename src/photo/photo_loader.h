@@ -23,11 +23,12 @@ struct LoadedPhoto
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
-// Reads BMP, JPEG, GIF, ICO (and anything else Qt reads), choosing the decoder by content,
-// turned upright by its EXIF orientation, converted to RGB32 with transparency over white.
-// Only regular files are opened, without ever blocking. Every frame size is checked against
-// the photo limits before anything is allocated for it; an ICO gives its largest entry. Never
-// throws: running out of memory is an outcome of its own. A JPEG counts its rows into progress
-// as they are decoded, and is turned upright as it is decoded, without a second full buffer.
-// A PNG takes its orientation from its eXIf chunk.
+// Reads BMP, JPEG, GIF, ICO, PNG, WebP, TIFF, HEIC (and anything else Qt reads), choosing the
+// decoder by content, turned upright by its EXIF orientation, converted to RGB32 with transparency
+// over white. Only regular files are opened, without ever blocking. Every frame size is checked
+// against the photo limits before anything is allocated for it; an ICO gives its largest entry.
+// Never throws: running out of memory is an outcome of its own. A JPEG counts its rows into
+// progress as they are decoded, and is turned upright as it is decoded, without a second full
+// buffer. A PNG takes its orientation from its eXIf chunk, a WebP from its EXIF chunk, a TIFF from
+// its first directory; a HEIC is turned by its own properties. 16-bit channels become 8-bit ones.
 LoadedPhoto loadPhoto(const QString &path, WorkProgress *progress = nullptr);

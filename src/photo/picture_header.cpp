@@ -1,5 +1,7 @@
 #include "photo/picture_header.h"
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <bit>
 
@@ -14,6 +16,12 @@ enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
 constexpr qint64 kPngHeadBytes = qint64(1) << 20;
 constexpr quint16 kOrientationTag = 0x0112;
 constexpr quint16 kTiffShort = 3;
+constexpr quint16 kTiffLong = 4;
+constexpr quint16 kWidthTag = 256;
+constexpr quint16 kHeightTag = 257;
+// WebP keeps its EXIF after the pixels, so every chunk header before it is read.
+constexpr int kMaxWebpChunks = 1024;
+constexpr qint64 kMaxExifBytes = qint64(1) << 20;
 
 // Bytes past the end read as zero, so a short header can never be read beyond.
 quint32 number(const QByteArray &data, qsizetype at, int bytes, bool bigEndian)
@@ -58,31 +66,6 @@ quint32 pngCrc(QByteArrayView bytes)
     return ~crc;
 }
 
-// The orientation in IFD0 of a TIFF structure, as a SHORT the way EXIF defines it.
-std::optional<int> tiffOrientation(const QByteArray &tiff)
-{
-    bool bigEndian = false;
-    if (tiff.startsWith(QByteArrayView("MM\0*", 4)))
-        bigEndian = true;
-    else if (!tiff.startsWith(QByteArrayView("II*\0", 4)))
-        return std::nullopt;
-    const qint64 ifd = number(tiff, 4, 4, bigEndian);
-    if (ifd < 8 || ifd + 2 > tiff.size())
-        return std::nullopt;
-    const qint64 count = number(tiff, ifd, 2, bigEndian);
-    if (ifd + 2 + 12 * count > tiff.size())
-        return std::nullopt;
-    for (qint64 entry = ifd + 2; entry < ifd + 2 + 12 * count; entry += 12) {
-        if (number(tiff, entry, 2, bigEndian) != kOrientationTag)
-            continue;
-        if (number(tiff, entry + 2, 2, bigEndian) != kTiffShort ||
-            number(tiff, entry + 4, 4, bigEndian) != 1)
-            return std::nullopt;
-        return int(number(tiff, entry + 8, 2, bigEndian));
-    }
-    return std::nullopt;
-}
-
 // Reads length bytes at an absolute position and puts the device back.
 QByteArray readAt(QIODevice &device, qint64 position, qint64 length)
 {
@@ -92,6 +75,65 @@ QByteArray readAt(QIODevice &device, qint64 position, qint64 length)
         bytes = device.read(length);
     device.seek(was);
     return bytes;
+}
+
+struct Ifd0
+{
+    std::optional<quint32> width, height;
+    // Nothing when there is none, or when it is not one SHORT, as EXIF defines it.
+    std::optional<int> orientation;
+};
+
+// The tags we read from IFD0 of the TIFF structure at the start of the device, whose
+// directory must lie wholly inside it.
+std::optional<Ifd0> readIfd0(QIODevice &device)
+{
+    const QByteArray head = readAt(device, 0, 8);
+    bool bigEndian = false;
+    if (head.startsWith(QByteArrayView("MM\0*", 4)))
+        bigEndian = true;
+    else if (!head.startsWith(QByteArrayView("II*\0", 4)))
+        return std::nullopt;
+    const qint64 ifd = number(head, 4, 4, bigEndian);
+    const qint64 count = number(readAt(device, ifd, 2), 0, 2, bigEndian);
+    if (ifd < 8 || ifd + 2 + 12 * count > device.size())
+        return std::nullopt;
+    const QByteArray entries = readAt(device, ifd + 2, 12 * count);
+    if (entries.size() < 12 * count)
+        return std::nullopt;
+    Ifd0 tags;
+    bool orientationSeen = false;
+    for (qint64 entry = 0; entry < entries.size(); entry += 12) {
+        const quint32 tag = number(entries, entry, 2, bigEndian);
+        const quint32 type = number(entries, entry + 2, 2, bigEndian);
+        const bool one = number(entries, entry + 4, 4, bigEndian) == 1;
+        const quint32 value = number(entries, entry + 8, type == kTiffShort ? 2 : 4, bigEndian);
+        if (tag == kOrientationTag && !orientationSeen) {
+            orientationSeen = true;
+            if (type == kTiffShort && one)
+                tags.orientation = int(value);
+        } else if ((tag == kWidthTag || tag == kHeightTag) && one &&
+                   (type == kTiffShort || type == kTiffLong)) {
+            (tag == kWidthTag ? tags.width : tags.height) = value;
+        }
+    }
+    return tags;
+}
+
+// The orientation in IFD0 of a TIFF structure held in memory.
+std::optional<int> tiffOrientation(const QByteArray &tiff)
+{
+    QBuffer buffer;
+    buffer.setData(tiff);
+    buffer.open(QIODevice::ReadOnly);
+    const std::optional<Ifd0> tags = readIfd0(buffer);
+    return tags ? tags->orientation : std::nullopt;
+}
+
+int meaningfulOrientation(std::optional<int> orientation)
+{
+    return orientation.value_or(1) >= 1 && orientation.value_or(1) <= 8 ? orientation.value_or(1)
+                                                                        : 1;
 }
 
 } // namespace
@@ -240,4 +282,79 @@ std::optional<int> readPngOrientation(QIODevice &device)
         at += 12 + length;
     }
     return std::nullopt;
+}
+
+bool isHeifFile(const QByteArray &head)
+{
+    if (head.size() < 16 || QByteArrayView(head).sliced(4, 4) != "ftyp")
+        return false;
+    static const std::array<QByteArrayView, 8> hevc{"heic", "heix", "heim", "heis",
+                                                    "hevc", "hevx", "hevm", "hevs"};
+    const QByteArrayView major = QByteArrayView(head).sliced(8, 4);
+    if (major == "mif1" || major == "msf1")
+        return true;
+    // The major brand, then the compatible ones after the minor version.
+    const qint64 end = std::min<qint64>(be32(head, 0), head.size());
+    for (qint64 at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+        if (std::find(hevc.begin(), hevc.end(), QByteArrayView(head).sliced(at, 4)) != hevc.end())
+            return true;
+    }
+    return false;
+}
+
+std::optional<PictureFrame> readWebpHeader(QIODevice &device)
+{
+    const QByteArray head = readAt(device, 0, 30);
+    if (head.size() < 30 || !head.startsWith("RIFF") || head.mid(8, 4) != "WEBP")
+        return std::nullopt;
+    const QByteArray first = head.mid(12, 4);
+    PictureFrame frame;
+    if (first == "VP8X") {
+        frame.size =
+            QSize(int(number(head, 24, 3, false)) + 1, int(number(head, 27, 3, false)) + 1);
+    } else if (first == "VP8 ") {
+        // A key frame's tag, its start code, then 14 bits of width and of height.
+        if (head.mid(23, 3) != "\x9d\x01\x2a")
+            return std::nullopt;
+        frame.size = QSize(le16(head, 26) & 0x3fff, le16(head, 28) & 0x3fff);
+    } else if (first == "VP8L") {
+        if (uchar(head[20]) != 0x2f)
+            return std::nullopt;
+        const quint32 bits = le32(head, 21);
+        frame.size = QSize(int(bits & 0x3fff) + 1, int(bits >> 14 & 0x3fff) + 1);
+    } else {
+        return std::nullopt;
+    }
+    constexpr int kExifFlag = 0x08;
+    if (first != "VP8X" || !(head[20] & kExifFlag))
+        return frame;
+    qint64 at = 12;
+    for (int chunk = 0; chunk < kMaxWebpChunks; ++chunk) {
+        const QByteArray header = readAt(device, at, 8);
+        if (header.size() < 8)
+            break;
+        const qint64 length = le32(header, 4);
+        if (header.startsWith("EXIF")) {
+            if (length > kMaxExifBytes)
+                break;
+            QByteArray exif = readAt(device, at + 8, length);
+            // Some writers keep the JPEG segment's "Exif" prefix.
+            if (exif.startsWith(QByteArrayView("Exif\0\0", 6)))
+                exif.remove(0, 6);
+            frame.orientation = meaningfulOrientation(tiffOrientation(exif));
+            break;
+        }
+        at += 8 + length + (length & 1);
+    }
+    return frame;
+}
+
+std::optional<PictureFrame> readTiffHeader(QIODevice &device)
+{
+    const std::optional<Ifd0> tags = readIfd0(device);
+    if (!tags || !tags->width || !tags->height)
+        return std::nullopt;
+    return PictureFrame{QSize(int(std::min<quint32>(*tags->width, INT_MAX)),
+                              int(std::min<quint32>(*tags->height, INT_MAX))),
+                        meaningfulOrientation(tags->orientation)};
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// Reads what a BMP, GIF, ICO or PNG file's headers promise, before any pixel is decoded, so that
-// the real size a decoder will allocate can be checked first. A size nobody could allocate is
-// reported as it is; judging it is the caller's business.
+// Reads what a BMP, GIF, ICO, PNG, WebP, TIFF or HEIF file's headers promise, before any pixel is
+// decoded, so that the real size a decoder will allocate can be checked first. A size nobody could
+// allocate is reported as it is; judging it is the caller's business.
 
 #include <QByteArray>
 #include <QIODevice>
@@ -42,3 +42,23 @@ std::optional<QList<QSize>> readIcoEntrySizes(QIODevice &device);
 // none, or if the chunk is damaged (its CRC or its TIFF structure). Leaves the device where it
 // was.
 std::optional<int> readPngOrientation(QIODevice &device);
+
+// True for an ISO-BMFF file whose ftyp box names a HEIF brand (HEVC pictures, or the plain
+// image brand as its major brand).
+bool isHeifFile(const QByteArray &head);
+
+// The size the decoder will produce and the orientation that turns it upright (1 to 8; 1 when
+// there is none or its tag is damaged).
+struct PictureFrame
+{
+    QSize size;
+    int orientation = 1;
+};
+
+// A WebP file's canvas, and the orientation of its EXIF chunk. Nothing if the headers are cut
+// short or not a WebP's. Leaves the device where it was.
+std::optional<PictureFrame> readWebpHeader(QIODevice &device);
+
+// The first picture of a TIFF file: its size and orientation tags. Nothing without a size, or
+// when the first directory lies outside the file. Leaves the device where it was.
+std::optional<PictureFrame> readTiffHeader(QIODevice &device);

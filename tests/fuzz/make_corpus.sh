@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes a small seed corpus for fuzz_loader into the given folder: one picture of each
-# format and variant the loader treats apart, made by ImageMagick, plus the damaged samples
-# of tests/data.
+# format and variant the loader treats apart, made by ImageMagick, plus the samples of
+# tests/data.
 set -euo pipefail
 out=${1:?usage: make_corpus.sh FOLDER}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,5 +23,7 @@ convert "${picture[@]}" \( +clone -resize 8x8! \) "$out/two-frames.gif"
 convert "${picture[@]}" \( +clone -resize 48x48! \) "$out/two-entries.ico"
 convert "${picture[@]}" "$out/picture.png"
 cp "$here"/../data/*.jpg "$out/"
+# HEIC, WebP and TIFF: the loader's samples, among them a HEIC turned by its own property.
+cp "$here"/../data/format-*.heic "$here"/../data/format-*.webp "$here"/../data/format-*.tif "$out/"
 # Camera-like photos, among them PNGs turned by their eXIf chunk.
 "$here/make_metadata_corpus.py" "$out"
