@@ -218,6 +218,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
         QVERIFY(f_.desktop.messages.isEmpty());
         release = true;
+        QTRY_COMPARE(BackgroundJob::threadsAtWork(), 0); // before the flags go
     }
 
     void dragMovesByPointerTravelThenClicks()
