@@ -377,11 +377,11 @@ void MainForm::saveTarget()
             return jpeg.isEmpty() ? savePhotoJpeg(picture, path, metadata, &progress)
                                   : saveEncodedPhoto(jpeg, picture.size(), path, metadata);
         },
-        [this](SavedPhoto result) { saved(result); }, BackgroundJob::AtExit::Finish);
+        [this, path](SavedPhoto result) { saved(path, result); }, BackgroundJob::AtExit::Finish);
     watch(save_, true);
 }
 
-void MainForm::saved(const SavedPhoto &saved)
+void MainForm::saved(const QString &from, const SavedPhoto &saved)
 {
     if (saved.status == SaveStatus::OutOfMemory) {
         showOutOfMemory();
@@ -392,9 +392,10 @@ void MainForm::saved(const SavedPhoto &saved)
         return;
     }
     const QStringList lost = lostPartNames(saved.leftOut, PartNaming::Window);
-    // A photo that was no JPEG got a new file: from now on that is the photo's file.
-    const bool beside = saved.path != target_.path;
-    if (beside)
+    // A photo that was no JPEG got a new file: from now on that is the photo's file, unless
+    // another photo was opened meanwhile.
+    const bool beside = saved.path != from;
+    if (beside && target_.path == from)
         target_.path = saved.path;
     const QString where = u"照片已保存为 %1"_s.arg(QFileInfo(saved.path).fileName());
     if (beside && !lost.isEmpty())

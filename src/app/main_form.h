@@ -86,7 +86,7 @@ private:
     void readTargetMetadata();
     void reloadTarget();
     void saveTarget();
-    void saved(const SavedPhoto &saved);
+    void saved(const QString &from, const SavedPhoto &saved);
     void pressOn(PhotoBox *photo, QPointF position);
     void releaseOn(PhotoBox *photo, QPointF position);
 
