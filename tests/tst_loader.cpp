@@ -255,7 +255,6 @@ private slots:
             writer.setTransformation(transformation);
             return writer.write(stored) ? buffer.data() : QByteArray();
         };
-        QTest::newRow("tiff 6") << tiff(QImageIOHandler::TransformationRotate90) << turned(90);
         QTest::newRow("tiff 7")
             << tiff(QImageIOHandler::TransformationMirrorAndRotate90)
             << stored.mirrored(true, false).transformed(QTransform().rotate(90));
