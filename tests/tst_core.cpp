@@ -1,9 +1,13 @@
 #include "app/channel_text.h"
 #include "app/placement.h"
+#include "app/preview_geometry.h"
 #include "colour/colour_word.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
 #include "correct/gains.h"
+#include "output/jpeg_writer.h"
+#include "output/preview.h"
+#include "photo/jpeg_codec.h"
 #include "test_support.h"
 
 #include <QScopeGuard>
@@ -13,6 +17,13 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+
+// How far a pixel on the middle row is from a colour, over all channels.
+static int distance(const QImage &image, int x, QRgb c)
+{
+    const QRgb p = image.pixel(x, image.height() / 2);
+    return qAbs(qRed(p) - qRed(c)) + qAbs(qGreen(p) - qGreen(c)) + qAbs(qBlue(p) - qBlue(c));
+}
 
 char *toString(const Channels &c)
 {
@@ -24,7 +35,7 @@ char *toString(const ChannelValues &c)
     return QTest::toString(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue));
 }
 
-// Colours, box numbers, gains, picks, drag placement and the pass.
+// Colours, box numbers, gains, picks, drag placement, the pass and the preview.
 class TestCore : public QObject
 {
     Q_OBJECT
@@ -198,6 +209,38 @@ private slots:
     void dragRoundsHalvesToEven()
     {
         QCOMPARE(releasedPosition(DragAnchor(), {7.5, -2.5}), QPoint(8, -2));
+    }
+
+    // The target box is the photo with a 2-pixel border on each side. The preview is decoded
+    // at the smallest DCT scale n/8 that covers the frame, never enlarged.
+    void previewCoversFrame_data()
+    {
+        QTest::addColumn<QSizeF>("outer");
+        QTest::addColumn<QSizeF>("frame");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("within") << QSizeF(640, 480) << QSizeF(640, 480) << QSize(636, 476);
+        QTest::newRow("width limit") << QSizeF(1690, 1000) << QSizeF(845, 500) << QSize(1054, 623);
+        QTest::newRow("height limit") << QSizeF(600, 1200) << QSizeF(280, 560) << QSize(298, 598);
+        QTest::newRow("both") << QSizeF(2000, 1500) << QSizeF(2240.0 / 3, 560) << QSize(749, 561);
+    }
+
+    void previewCoversFrame()
+    {
+        QFETCH(QSizeF, outer);
+        QFETCH(QSizeF, frame);
+        const QRgb red = qRgb(200, 30, 40), blue = qRgb(20, 120, 220);
+        QCOMPARE(previewFrameSize(outer), frame);
+        const QSize size = outer.toSize() - QSize(4, 4);
+        const QImage photo =
+            painted(size, [&](int x, int) { return x * 2 < size.width() ? red : blue; });
+        const RenderedPreview preview = renderPreview(photo, roundedFrameSize(frame));
+        QTEST(preview.image.size(), "decoded");
+        // Red on the left, blue on the right, within JPEG's loss: scaled, not cut.
+        QVERIFY(distance(preview.image, preview.image.width() / 4, red) <= 24);
+        QVERIFY(distance(preview.image, preview.image.width() * 3 / 4, blue) <= 24);
+        // The bytes are what a save writes, and decode to the very picture shown.
+        QCOMPARE(decodeJpeg(preview.jpeg, roundedFrameSize(frame)).image, preview.image);
+        QCOMPARE(preview.jpeg, encodeJpeg(photo, kJpegQuality).data);
     }
 };
 

@@ -91,10 +91,7 @@ private slots:
         const QByteArray fatal = readFile(QFINDTESTDATA("data/jpeg-fatal-after-warning.jpg"));
         QVERIFY(!fatal.isEmpty());
         refused("jpeg, fatal error after a warning", fatal);
-        const QByteArray jpeg = encodeJpeg(filled({64, 64}, kBlue), 90).data;
-        const qsizetype scan = jpeg.indexOf("\xff\xda");
-        loaded("jpeg cut short inside its data: grey tail", jpeg.left((scan + jpeg.size()) / 2),
-               {64, 64}, qRgb(21, 120, 221), qRgb(128, 128, 128));
+        // A JPEG cut short inside its data, with a grey tail, is tst_speed_paths' large photo.
 
         const QSize size(16, 16);
         const QByteArray rgb24 = QByteArray(size.width() * 3, char(0x80)).repeated(size.height());
@@ -207,11 +204,9 @@ private slots:
         QTest::addColumn<QImage>("expected");
         const QImage stored = gradient({6, 4});
         const QByteArray png = encoded(stored);
-        const qsizetype afterHeader = 8 + 25, beforeEnd = png.size() - 12;
-        const auto withExifAt = [&](qsizetype at, const QByteArray &tiff) {
+        const auto withExif = [&](const QByteArray &tiff, qsizetype at = 8 + 25) {
             return QByteArray(png).insert(at, pngChunk("eXIf", tiff));
         };
-        const auto withExif = [&](const QByteArray &tiff) { return withExifAt(afterHeader, tiff); };
         // Each stored pixel comes out where the orientation's turn takes it.
         const auto turned = [&](int degrees) {
             return stored.transformed(QTransform().rotate(degrees));
@@ -224,14 +219,13 @@ private slots:
 
         const QByteArray sideways = exifOrientation(6, true);
         QByteArray badCrc = withExif(sideways);
-        const qsizetype crcAt = afterHeader + 8 + sideways.size();
+        const qsizetype crcAt = 8 + 25 + 8 + sideways.size(); // past the header and the chunk's
         badCrc[crcAt] = char(badCrc[crcAt] ^ 1);
         QTest::newRow("damaged: CRC") << badCrc << stored;
         // Its value is there; the padding after it is not.
         QTest::newRow("damaged: IFD cut short") << withExif(sideways.chopped(6)) << stored;
         QTest::newRow("damaged: a LONG") << withExif(exifOrientation(6, false, 4)) << stored;
-        QTest::newRow("after the pixels")
-            << withExifAt(beforeEnd, exifOrientation(6, true)) << stored;
+        QTest::newRow("after the pixels") << withExif(sideways, png.size() - 12) << stored;
 
         // A lossless WebP in an extended file whose EXIF chunk comes after the picture, with and
         // without the "Exif" prefix some writers keep.
@@ -261,7 +255,6 @@ private slots:
             writer.setTransformation(transformation);
             return writer.write(stored) ? buffer.data() : QByteArray();
         };
-        QTest::newRow("tiff 6") << tiff(QImageIOHandler::TransformationRotate90) << turned(90);
         QTest::newRow("tiff 7")
             << tiff(QImageIOHandler::TransformationMirrorAndRotate90)
             << stored.mirrored(true, false).transformed(QTransform().rotate(90));
@@ -280,12 +273,16 @@ private slots:
         QCOMPARE(photo.image, expected);
     }
 
-    // Headers promising 20000 x 21000 pixels, over the limit: refused before a decoder is
-    // handed them, so in a process with too little memory for such a picture the refusal is
-    // not reported as a lack of memory.
-    void oversizedHeadersAreRefusedFirst_data()
+    // In a child whose address space is capped. Headers promising 20000 x 21000 pixels, over
+    // the limit, are refused before a decoder is handed them, so the refusal is not reported as
+    // a lack of memory; a picture under the limit that does not fit reports the lack of memory
+    // (a JPEG of 10000 x 10000 is tst_photos' import); a JPEG followed by junk larger than the
+    // cap loads, since the junk is never read.
+    void cappedLoads_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("junk");
+        QTest::addColumn<Outcome>("outcome");
         const auto sample = [](const char *name) {
             return readFile(QFINDTESTDATA(u"data/"_s + QLatin1StringView(name)));
         };
@@ -297,31 +294,45 @@ private slots:
             if (tag == 256 || tag == 257)
                 tiff.replace(entry + 2, 10, le(4, 2) + le(1) + (tag == 256 ? width : height));
         }
-        QTest::newRow("tiff") << tiff;
+        QTest::newRow("tiff") << tiff << qint64(0) << Outcome::Unreadable;
         // A VP8X header's canvas, sides less one in 24 bits, before the lossless picture.
         const QByteArray lossless = sample("format-lossless.webp");
         const QByteArray vp8x = "VP8X" + le(10) + le(0) + le(19999, 3) + le(20999, 3);
         QTest::newRow("webp canvas") << "RIFF" + le(4 + vp8x.size() + lossless.size() - 12) +
-                                            "WEBP" + vp8x + lossless.mid(12);
+                                            "WEBP" + vp8x + lossless.mid(12)
+                                     << qint64(0) << Outcome::Unreadable;
         // The coded picture's and the primary item's extents alike.
         QByteArray heic = sample("format-8bit.heic");
         for (qsizetype ispe = heic.indexOf("ispe"); ispe > 0; ispe = heic.indexOf("ispe", ispe + 1))
             heic.replace(ispe + 8, 8, bigEndian(20000) + bigEndian(21000));
-        QTest::newRow("heic ispe") << heic;
+        QTest::newRow("heic ispe") << heic << qint64(0) << Outcome::Unreadable;
+        QTest::newRow("bmp rle8 of 11000 x 11000")
+            << bmp({11000, 11000}, 8, QByteArray::fromHex("0001"), le(kRed & 0xffffff), 1)
+            << qint64(0) << Outcome::OutOfMemory;
+        QTest::newRow("jpeg and 1 GiB of junk")
+            << encodeJpeg(filled({64, 64}, kBlue), 90).data << (qint64(1) << 30) << Outcome::Ok;
     }
 
-    void oversizedHeadersAreRefusedFirst()
+    // The encoder reports a lack of memory too, never throws.
+    void cappedLoads()
     {
 #ifdef ORVANE_ADDRESS_SANITIZER
         QSKIP("AddressSanitizer reserves more address space than any cap allows");
 #endif
         QFETCH(QByteArray, bytes);
-        const QString path = writeFile(dir_.filePath(u"oversized"_s), bytes);
+        QFETCH(qint64, junk);
+        QFETCH(Outcome, outcome);
+        const QString path = writeFile(dir_.filePath(u"capped"_s), bytes);
+        QVERIFY(QFile::resize(path, bytes.size() + junk)); // sparse: costs no disk
         QCOMPARE(underMemoryLimit(qint64(200) << 20, [&] { return int(loadPhoto(path).outcome); }),
-                 int(Outcome::Unreadable));
+                 int(outcome));
         // The library refuses a picture its data does not fill too: refused by us, first.
         if (QByteArrayView(QTest::currentDataTag()).startsWith("heic"))
             QCOMPARE(decodeHeif(bytes).status, HeifStatus::TooLarge);
+        const QImage photo = filled({6000, 4000}, kBlue);
+        QCOMPARE(
+            underMemoryLimit(qint64(8) << 20, [&] { return int(encodeJpeg(photo, 80).status); }),
+            int(JpegStatus::OutOfMemory));
     }
 
     // Each sample as another program decodes it (tests/data/make_format_samples.sh), upright
@@ -360,32 +371,6 @@ private slots:
                                                      int(want[x] >> shift & 0xff)));
         }
         QVERIFY2(worst <= tolerance, qPrintable(QString::number(worst)));
-    }
-
-    // In a child whose address space is capped, a picture that does not fit reports the lack of
-    // memory (a JPEG of 10000 x 10000 is tst_photos' import); a JPEG followed by junk larger
-    // than the cap loads, since the junk is never read; the encoder reports, never throws.
-    void outOfMemoryIsAnOutcome()
-    {
-#ifdef ORVANE_ADDRESS_SANITIZER
-        QSKIP("AddressSanitizer reserves more address space than any cap allows");
-#endif
-        const auto loadCapped = [&](const QByteArray &bytes, qint64 junk) {
-            const QString path = writeFile(dir_.filePath(u"big"_s), bytes);
-            return QFile::resize(path, bytes.size() + junk) // sparse: costs no disk
-                       ? underMemoryLimit(qint64(200) << 20,
-                                          [&] { return int(loadPhoto(path).outcome); })
-                       : -1;
-        };
-        const QByteArray rle8 =
-            bmp({11000, 11000}, 8, QByteArray::fromHex("0001"), le(kRed & 0xffffff), 1);
-        QCOMPARE(loadCapped(rle8, 0), int(Outcome::OutOfMemory));
-        const QByteArray jpeg = encodeJpeg(filled({64, 64}, kBlue), 90).data;
-        QCOMPARE(loadCapped(jpeg, qint64(1) << 30), int(Outcome::Ok));
-        const QImage photo = filled({6000, 4000}, kBlue);
-        QCOMPARE(
-            underMemoryLimit(qint64(8) << 20, [&] { return int(encodeJpeg(photo, 80).status); }),
-            int(JpegStatus::OutOfMemory));
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QImageReader>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -269,8 +268,6 @@ private slots:
         QCOMPARE(f_.texts({f_.ui().targetBoxes}), picked);
 
         PhotoBox *swatch = f_.ui().swatches[1];
-        QTest::mouseMove(swatch, QPoint(0, 30));
-        QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(0, 30));
         QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(5, 30));
         QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-20, 30));
         QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"9 8 7"_s);
@@ -280,9 +277,7 @@ private slots:
     {
         f_.importVia(f_.ui().importTargetButton,
                      f_.writePhoto(u"t.bmp"_s, filled({636, 476}, QColor(200, 120, 40))));
-        auto *frame = f_.ui().previewFrame;
-        QCOMPARE(frame->size(), QSize(640, 480));
-        QCOMPARE(f_.ui().previewImage->size(), frame->size());
+        auto *frame = f_.ui().previewFrame;         // its size is in tst_window's pictures
         QCOMPARE(f_.ui().previewCaption->x(), 272); // 271.5
         // Decoded only once the frame is shown.
         auto *toggle = f_.ui().previewToggle;
@@ -365,7 +360,7 @@ private slots:
                  QStringList({u"Orvane|保存失败"_s, u"提示|无法打开该图片文件！"_s}));
     }
 
-    // A camera's sideways photo: saved upright, with orientation 1 and its maker kept.
+    // A camera's sideways photo: saved upright, with its maker kept.
     void saveKeepsWhatTheCameraWrote()
     {
         const QByteArray exif =
@@ -381,9 +376,7 @@ private slots:
         f_.press(f_.ui().saveButton);
         QVERIFY(f_.desktop.messages.isEmpty());
         QVERIFY(readFile(path).contains("Orvane Optics"));
-        QImageReader reader(path);
-        QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
-        const QImage saved = reader.read();
+        const QImage saved(path); // as stored; its orientation of 1 is tst_metadata's
         QCOMPARE(saved.size(), QSize(32, 64));
         QVERIFY(qRed(saved.pixel(31, 0)) > 200 && qBlue(saved.pixel(0, 0)) > 100);
     }
