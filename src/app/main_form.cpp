@@ -422,30 +422,22 @@ void MainForm::rebuildPreview()
     target_.setEncoding({});
 
     const quint64 ticket = PreviewFile::newTicket();
-    const bool decode = ui_.previewFrame->isVisible();
     const QImage picture = target_.picture; // shares the pixels; a pass first stops this job
-    previewRender_ = BackgroundJob::start<RenderedPreview>(
-        this, decode ? 2 : 1,
+    previewRender_ = BackgroundJob::start<QByteArray>(
+        this, 1,
         [=](WorkProgress &progress) {
-            RenderedPreview rendered;
-            rendered.jpeg = encodeAsSaved(picture, &progress).data;
-            if (progress.cancelled())
-                return RenderedPreview();
-            PreviewFile::write(ticket, rendered.jpeg);
-            if (decode && !rendered.jpeg.isEmpty())
-                rendered.image = decodeJpeg(rendered.jpeg, frame, {}, &progress).image;
-            return rendered;
+            QByteArray jpeg = encodeAsSaved(picture, &progress).data;
+            if (!progress.cancelled())
+                PreviewFile::write(ticket, jpeg);
+            return jpeg;
         },
-        [this](RenderedPreview rendered) {
-            // Our own encoding of a picture decodes again unless memory ran out.
-            if (rendered.jpeg.isEmpty() && !target_.picture.isNull()) {
+        [this](QByteArray jpeg) {
+            if (jpeg.isEmpty() && !target_.picture.isNull()) {
                 showOutOfMemory();
                 return;
             }
-            target_.setEncoding(rendered.jpeg);
-            if (!rendered.image.isNull())
-                ui_.previewImage->setImage(std::move(rendered.image));
-            else if (ui_.previewFrame->isVisible())
+            target_.setEncoding(std::move(jpeg));
+            if (ui_.previewFrame->isVisible())
                 decodePreview();
         });
     watch(previewRender_, false);
