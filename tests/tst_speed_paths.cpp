@@ -5,6 +5,8 @@
 #include "photo/photo_loader.h"
 #include "test_support.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QTimer>
 #include <QTransform>
 #include <QtTest>
@@ -165,6 +167,31 @@ private slots:
             QCOMPARE(ended, report ? std::optional(64) : std::nullopt);
             QVERIFY(picture.isDetached());
         }
+
+        // The program's end waits for a save under way, and not for a read nobody wants.
+        std::atomic<bool> readEnded = false, saved = false, release = false;
+        BackgroundJob::start<int>(
+            this, 1,
+            [&](WorkProgress &) {
+                QDeadlineTimer limit(5000);
+                while (!release && !limit.hasExpired())
+                    std::this_thread::yield();
+                readEnded = true;
+                return 0;
+            },
+            [](int) {});
+        BackgroundJob::start<int>(
+            this, 1,
+            [&](WorkProgress &) {
+                QThread::msleep(100); // a save still writing when the program ends
+                saved = true;
+                return 0;
+            },
+            [](int) {}, BackgroundJob::AtExit::Finish);
+        BackgroundJob::waitForFinishingWork();
+        QVERIFY(saved && !readEnded);
+        release = true;
+        QTRY_COMPARE(BackgroundJob::threadsAtWork(), 0);
     }
 
     // Out of memory for a thread's stack, the work still runs, on the window's thread, rather
