@@ -235,48 +235,28 @@ void style(QWidget *w, const Control &c)
         w->setToolTip(translated(c.tooltip));
 }
 
-// How wide a caption may be in its control: a button's or check box's label area, a frame's
-// width less the title's indent on both sides. Zero for controls without a caption.
-int captionRoom(QWidget *w)
+// How wide a caption may be in its button or check box: the style's label area.
+int captionRoom(QAbstractButton *button)
 {
-    if (auto *button = qobject_cast<QPushButton *>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        return w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width();
-    }
-    if (auto *box = qobject_cast<QCheckBox *>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(box);
-        return w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w).width();
-    }
-    if (qobject_cast<QGroupBox *>(w))
-        return w->width() - 2 * w->fontMetrics().averageCharWidth();
-    return 0;
-}
-
-QString captionOf(QWidget *w)
-{
-    if (auto *button = qobject_cast<QAbstractButton *>(w))
-        return button->text();
-    if (auto *box = qobject_cast<QGroupBox *>(w))
-        return box->title();
-    return {};
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const auto area = qobject_cast<QCheckBox *>(button) ? QStyle::SE_CheckBoxContents
+                                                        : QStyle::SE_PushButtonContents;
+    return button->style()->subElementRect(area, &option, button).width();
 }
 
 // The layout was drawn for the Chinese captions; a longer translation gets a smaller font in
-// its own control rather than a larger control.
+// its own button rather than a larger button. Labels fit theirs themselves.
 void fitCaption(QWidget *w)
 {
-    const QString caption = captionOf(w);
-    const int room = captionRoom(w);
-    if (caption.isEmpty() || room <= 0)
+    auto *button = qobject_cast<QAbstractButton *>(w);
+    if (!button)
         return;
-    QFont font = w->font();
-    while (QFontMetrics(font).horizontalAdvance(caption) > room && font.pointSizeF() > 6)
+    const int room = captionRoom(button);
+    QFont font = button->font();
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 6)
         font.setPointSizeF(font.pointSizeF() - 0.5);
-    // A frame's font would reach its children too: only a caption that needs it changes.
-    if (font != w->font())
-        w->setFont(font);
+    button->setFont(font);
 }
 
 int pixels(double value)
