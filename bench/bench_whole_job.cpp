@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -226,7 +227,7 @@ int main(int argc, char *argv[])
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     QApplication app(argc, argv);
-    configureApplication(app);
+    configureApplication(app, QProcessEnvironment());
 
     if (argc == 3 && qstrcmp(argv[1], "--job") == 0)
         return runJob(QString::fromLocal8Bit(argv[2]));

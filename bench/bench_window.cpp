@@ -16,6 +16,7 @@
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -61,7 +62,7 @@ int main(int argc, char *argv[])
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     QApplication app(argc, argv);
-    configureApplication(app);
+    configureApplication(app, QProcessEnvironment());
 
     if (argc == 3 && qstrcmp(argv[1], "--hold") == 0)
         return holdTarget(QString::fromLocal8Bit(argv[2]));

@@ -4,9 +4,10 @@
 # Idempotent and quiet when everything is already there.
 set -euo pipefail
 
+# qt6-l10n-tools has lupdate and lrelease; qt6-tools-dev, CMake's way to them.
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-translations-l10n qt6-l10n-tools qt6-tools-dev libgl-dev
     libjpeg62-turbo-dev libexiv2-dev zlib1g-dev libheif-dev qt6-image-formats-plugins
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth xdotool x11-utils imagemagick libheif-examples

@@ -1,3 +1,4 @@
+#include "app/application.h"
 #include "app/channel_text.h"
 #include "app/placement.h"
 #include "app/preview_geometry.h"
@@ -10,6 +11,7 @@
 #include "photo/jpeg_codec.h"
 #include "test_support.h"
 
+#include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -35,7 +37,8 @@ char *toString(const ChannelValues &c)
     return QTest::toString(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue));
 }
 
-// Colours, box numbers, gains, picks, drag placement, the pass and the preview.
+// Colours, box numbers, gains, picks, drag placement, the pass, the preview and the window's
+// language.
 class TestCore : public QObject
 {
     Q_OBJECT
@@ -241,6 +244,47 @@ private slots:
         // The bytes are what a save writes, and decode to the very picture shown.
         QCOMPARE(decodeJpeg(preview.jpeg, roundedFrameSize(frame)).image, preview.image);
         QCOMPARE(preview.jpeg, encodeJpeg(photo, kJpegQuality).data);
+    }
+
+    // The first of LANGUAGE (its first entry), LC_ALL, LC_MESSAGES and LANG that is set
+    // decides.
+    void prefersEnglish_data()
+    {
+        QTest::addColumn<QStringList>("values"); // LANGUAGE, LC_ALL, LC_MESSAGES, LANG; null: unset
+        QTest::addColumn<bool>("english");
+        QTest::newRow("none") << QStringList{{}, {}, {}, {}} << false;
+        QTest::newRow("C") << QStringList{{}, {}, {}, u"C"_s} << false;
+        QTest::newRow("POSIX") << QStringList{{}, {}, {}, u"POSIX"_s} << false;
+        QTest::newRow("en_US") << QStringList{{}, {}, {}, u"en_US.UTF-8"_s} << true;
+        QTest::newRow("zh_CN") << QStringList{{}, {}, {}, u"zh_CN.UTF-8"_s} << false;
+        QTest::newRow("de_DE") << QStringList{{}, {}, {}, u"de_DE.UTF-8"_s} << false;
+        QTest::newRow("LANGUAGE en first")
+            << QStringList{u"en:zh"_s, {}, {}, u"zh_CN.UTF-8"_s} << true;
+        QTest::newRow("LANGUAGE zh first")
+            << QStringList{u"zh_CN:en"_s, {}, {}, u"en_US"_s} << false;
+        QTest::newRow("LANGUAGE over LC_ALL")
+            << QStringList{u"en_GB"_s, u"zh_CN"_s, {}, {}} << true;
+        QTest::newRow("LC_ALL over LANG")
+            << QStringList{{}, u"zh_CN.UTF-8"_s, {}, u"en_US"_s} << false;
+        QTest::newRow("LC_ALL en") << QStringList{{}, u"en_US"_s, u"zh_CN"_s, u"zh_CN"_s} << true;
+        QTest::newRow("LC_MESSAGES over LANG")
+            << QStringList{{}, {}, u"en_GB"_s, u"zh_CN"_s} << true;
+        QTest::newRow("empty LANGUAGE") // set but empty counts as unset
+            << QStringList{u""_s, {}, {}, u"en_US"_s} << true;
+        QTest::newRow("LC_MESSAGES C") << QStringList{{}, {}, u"C"_s, u"en_US"_s} << false;
+    }
+
+    void prefersEnglish()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(bool, english);
+        QProcessEnvironment environment;
+        const char *names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+        for (int i = 0; i < 4; ++i) {
+            if (!values[i].isNull())
+                environment.insert(QString::fromLatin1(names[i]), values[i]);
+        }
+        QCOMPARE(::prefersEnglish(environment), english);
     }
 };
 

@@ -4,7 +4,9 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -25,14 +27,25 @@ private slots:
     void looksAsDrawn_data()
     {
         QTest::addColumn<QString>("state");
-        for (const char *state : {"start", "large-photos", "preview"})
+        for (const char *state : {"start", "large-photos", "preview", "english"})
             QTest::newRow(state) << QString::fromLatin1(state);
     }
 
     void looksAsDrawn()
     {
         QFETCH(QString, state);
-        if (state == u"large-photos") { // larger than the panes, which must keep their borders
+        std::unique_ptr<QTranslator> english;
+        const auto chineseAgain = qScopeGuard([&] {
+            if (english)
+                QCoreApplication::removeTranslator(english.get());
+        });
+        if (state == u"english") { // captions too long for their controls get smaller fonts
+            english = englishTranslator();
+            QVERIFY(english && QCoreApplication::installTranslator(english.get()));
+            f_.close();
+            QVERIFY(f_.open());
+        } else if (state ==
+                   u"large-photos") { // larger than the panes, which must keep their borders
             const QImage photo = painted(
                 {600, 700}, [](int x, int y) { return qRgb(x * 255 / 600, y * 255 / 700, 128); });
             const QString path = f_.writePhoto(u"large.bmp"_s, photo);
@@ -109,18 +122,24 @@ private slots:
                  QList<int>({0, 32767, 0}));
     }
 
-    // The window is in simplified Chinese, and so are Qt's own buttons, whatever language and
-    // territory the desktop is set to (zh_TW has a translation of its own).
-    void qtButtonsInSimplifiedChinese_data()
+    // The window is in simplified Chinese, and so are Qt's own buttons, whatever territory the
+    // desktop is set to (zh_TW has a translation of its own); an English desktop gets both in
+    // English.
+    void qtButtonsFollowTheWindow_data()
     {
         QTest::addColumn<QString>("lang");
-        for (const char *lang : {"zh_TW.UTF-8", "zh_HK.UTF-8", "en_US.UTF-8"})
-            QTest::newRow(lang) << QString::fromLatin1(lang);
+        QTest::addColumn<QStringList>("texts"); // OK, Cancel, the window's note title
+        const QStringList chinese{u"确定"_s, u"取消"_s, u"提示"_s};
+        QTest::newRow("zh_TW") << u"zh_TW.UTF-8"_s << chinese;
+        QTest::newRow("zh_HK") << u"zh_HK.UTF-8"_s << chinese;
+        QTest::newRow("de_DE") << u"de_DE.UTF-8"_s << chinese;
+        QTest::newRow("en_US") << u"en_US.UTF-8"_s << QStringList{u"OK"_s, u"Cancel"_s, u"Note"_s};
     }
 
-    void qtButtonsInSimplifiedChinese()
+    void qtButtonsFollowTheWindow()
     {
         QFETCH(QString, lang);
+        QFETCH(QStringList, texts);
         if (!inRerun()) {
             QCOMPARE(rerunStatus({{u"LANG"_s, lang},
                                   {u"LANGUAGE"_s, {}},
@@ -131,8 +150,10 @@ private slots:
         }
         QCOMPARE(QLocale::system().name(), lang.left(5));
         const QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), u"确定"_s);
-        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), u"取消"_s);
+        QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), texts[0]);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), texts[1]);
+        f_.prepare({4, 4}, Qt::gray, Qt::gray, {}); // a pick without a reference: a note
+        QCOMPARE(f_.desktop.messages.value(0).title, texts[2]);
     }
 
     // Enter on the help button shows the usage guide, word for word. The pass disables the

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -159,12 +160,14 @@ public:
     std::unique_ptr<MainForm> form;
 };
 
-// A window test runs with the program's own style and fonts.
+// A window test runs with the program's own style and fonts, in Chinese whatever the desktop
+// says, except in a rerun made to try a desktop's language.
 #define WINDOW_TEST_MAIN(Test)                                                                     \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         QApplication app(argc, argv);                                                              \
-        configureApplication(app);                                                                 \
+        configureApplication(app, inRerun() ? QProcessEnvironment::systemEnvironment()             \
+                                            : QProcessEnvironment());                              \
         Test test;                                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \
     }

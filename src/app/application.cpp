@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProcessEnvironment>
 #include <QProxyStyle>
 #include <QTranslator>
 
@@ -42,15 +43,43 @@ void setApplicationNames()
     QGuiApplication::setDesktopFileName(u"io.github.orvane.Orvane"_s);
 }
 
-void configureApplication(QApplication &app)
+bool prefersEnglish(const QProcessEnvironment &environment)
+{
+    for (const QString &name : {u"LANGUAGE"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LANG"_s}) {
+        const QString value = environment.value(name).section(u':', 0, 0);
+        if (!value.isEmpty())
+            return value.startsWith(u"en"_s);
+    }
+    return false;
+}
+
+std::unique_ptr<QTranslator> englishTranslator()
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(u":/i18n/orvane_en.qm"_s))
+        return nullptr;
+    return translator;
+}
+
+void configureApplication(QApplication &app, const QProcessEnvironment &environment)
 {
     setApplicationNames();
     QApplication::setStyle(new CompactStyle);
     QApplication::setWindowIcon(QIcon(u":/icons/orvane.png"_s));
     installFontSubstitutions();
 
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), u"qtbase"_s, u"_"_s,
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
+    const bool english = prefersEnglish(environment);
+    if (english) {
+        if (std::unique_ptr<QTranslator> window = englishTranslator()) {
+            window->setParent(&app);
+            QCoreApplication::installTranslator(window.release());
+        }
+    }
+    // Qt's own buttons and dialogs follow the window, whatever the desktop's territory.
+    const QLocale qtLanguage =
+        english ? QLocale(QLocale::English) : QLocale(QLocale::Chinese, QLocale::China);
+    auto *qt = new QTranslator(&app);
+    if (qt->load(qtLanguage, u"qtbase"_s, u"_"_s,
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
 }

@@ -6,11 +6,14 @@
 #include "app/preview_image.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <array>
 #include <cmath>
@@ -100,51 +103,52 @@ struct Control
     int index = -1;
 };
 
-const char *const swatchTip = "将鼠标移到理想皮肤处点击可选取标准肤色！";
+const char *const swatchTip =
+    QT_TRANSLATE_NOOP("Controls", "将鼠标移到理想皮肤处点击可选取标准肤色！");
 
 using enum Role;
 
 // clang-format off
 const Control roster[] = {
-    {"Picture4", PreviewFrame, Kind::PreviewFrame, Window, 0, 0, 130, 35, "校正效果预览区"},
-    {"Label3", PreviewCaption, Kind::Label, PreviewFrame, 16, 4, 97, 25, "最终效果", blue, unset, "NSimSun", 15.75, true},
-    {"YuLan", PreviewPicture, Kind::Image, PreviewFrame, 0, 0, 241, 97, "校正效果图"},
-    {"xiaoguo", PreviewToggle, Kind::CheckBox, Window, 840, 0, 81, 28, "效果预览", white, orange, "SimHei", 12},
-    {"Picture3", ReferencePane, Kind::Pane, Window, 8, 32, 410, 510, "标准照片区", unset, unset, nullptr, 0, false, "按下鼠标移动后放开可移动照片"},
-    {"取样图片", ReferencePhoto, Kind::Photo, ReferencePane, 0, 0, 410, 510, "标准照片", unset, unset, nullptr, 0, false, "将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"},
-    {"Picture1", SwatchPane, Kind::Pane, Window, 848, 48, 66.7, 320, "皮肤样本区"},
-    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 0, 64, 88, "皮肤样本一", unset, white, nullptr, 0, false, swatchTip, 0},
-    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 80, 64, 82, "皮肤样本二", unset, unset, nullptr, 0, false, swatchTip, 1},
-    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 160, 64, 85, "皮肤样本三", unset, unset, nullptr, 0, false, swatchTip, 2},
-    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 240, 64, 77, "皮肤样本四", unset, unset, nullptr, 0, false, swatchTip, 3},
-    {"HScroll2", ProgressBar, Kind::Progress, Window, 8, 544, 833, 9, "校正进度"},
-    {"客体", TargetPane, Kind::Pane, Window, 432, 32, 410, 510, "将校正照片区"},
-    {"SaveForm", TargetPhoto, Kind::Photo, TargetPane, 0, 0, 410, 510, "将校正照片", unset, unset, nullptr, 0, false, "将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"},
-    {"校正工具", CorrectionTools, Kind::Frame, Window, 848, 376, 66.7, 217, "校正工具", red, unset, "KaiTi_GB2312", 10.5},
-    {"校正点", ReloadButton, Kind::Button, CorrectionTools, 2, 15.3, 60, 25, "刷新", unset, unset, "SimHei", 14.25},
-    {"校正", CorrectButton, Kind::Button, CorrectionTools, 2, 40.5, 60, 25, "校正", unset, unset, "SimHei", 14.25},
-    {"SaveJPG", SaveButton, Kind::Button, CorrectionTools, 2, 65.6, 60, 25, "保存", unset, unset, "SimHei", 14.25},
-    {"Command1", HelpButton, Kind::Button, CorrectionTools, 2, 90.7, 60, 25, "帮助", unset, unset, "SimHei", 14.25},
-    {"退出", ExitButton, Kind::Button, CorrectionTools, 0, 116, 60, 25, "退出", unset, unset, "SimHei", 14.25},
-    {"Label2", DifferenceCaption, Kind::Label, CorrectionTools, 3, 152, 25, 57, "校正量", unset, unset, "KaiTi_GB2312", 14.25, true},
-    {"红", DifferenceRed, Kind::TextBox, CorrectionTools, 24, 144, 38, 21, "红色校正量", cyan, red, "SimSun", 10.5},
-    {"绿", DifferenceGreen, Kind::TextBox, CorrectionTools, 24, 168, 38, 21, "绿色校正量", blue, green, "SimSun", 10.5},
-    {"蓝", DifferenceBlue, Kind::TextBox, CorrectionTools, 24, 192, 38, 20, "蓝色校正量", cyan, blue, "SimSun", 10.5},
-    {"客体工具栏", TargetBar, Kind::Frame, Window, 432, 560, 409, 33, "校正工具栏", red},
-    {"导入客体", ImportTargetButton, Kind::Button, TargetBar, 3.3, 13.3, 105, 17, "导入将校正照片"},
-    {"Text2", TargetReadout, Kind::TextBox, TargetBar, 120, 8, 139, 23, "将校正照片鼠标位置", red, readout, "SimSun", 10.5},
-    {"客红", TargetRed, Kind::TextBox, TargetBar, 264, 8, 40, 23.3, "将校正红色值", cyan, red, "SimSun", 10.5},
-    {"客绿", TargetGreen, Kind::TextBox, TargetBar, 312, 8, 40, 23.3, "将校正绿色值", blue, green, "SimSun", 10.5},
-    {"客蓝", TargetBlue, Kind::TextBox, TargetBar, 360, 8, 40, 23.3, "将校正蓝色值", cyan, blue, "SimSun", 10.5},
-    {"主体工具栏", ReferenceBar, Kind::Frame, Window, 8, 560, 409, 33, "标准照片栏", red},
-    {"导入主体", ImportReferenceButton, Kind::Button, ReferenceBar, 3.3, 13.3, 89, 17, "导入标准照片"},
-    {"Text1", ReferenceReadout, Kind::TextBox, ReferenceBar, 112, 8, 139, 22.3, "标准照片鼠标位置", red, readout, "SimSun", 10.5},
-    {"主红", ReferenceRed, Kind::TextBox, ReferenceBar, 264, 8, 40, 23.3, "标准红色值", cyan, red, "SimSun", 10.5},
-    {"主绿", ReferenceGreen, Kind::TextBox, ReferenceBar, 312, 8, 40, 23.3, "标准绿色值", blue, green, "SimSun", 10.5},
-    {"主蓝", ReferenceBlue, Kind::TextBox, ReferenceBar, 360, 8, 40, 23.3, "标准蓝色值", cyan, blue, "SimSun", 10.5},
-    {"Label1", SwatchCaption, Kind::Label, Window, 851, 32, 65, 17, "皮肤样本", blue, unset, "KaiTi_GB2312", 10.5, true},
-    {"图片客体", TargetCaption, Kind::Label, Window, 584, 8, 105, 17, "将校正照片", unset, unset, "KaiTi_GB2312", 15, true},
-    {"图片主体", ReferenceCaption, Kind::Label, Window, 176, 8, 89, 25, "标准照片", unset, unset, "KaiTi_GB2312", 15, true},
+    {"Picture4", PreviewFrame, Kind::PreviewFrame, Window, 0, 0, 130, 35, QT_TRANSLATE_NOOP("Controls", "校正效果预览区")},
+    {"Label3", PreviewCaption, Kind::Label, PreviewFrame, 16, 4, 97, 25, QT_TRANSLATE_NOOP("Controls", "最终效果"), blue, unset, "NSimSun", 15.75, true},
+    {"YuLan", PreviewPicture, Kind::Image, PreviewFrame, 0, 0, 241, 97, QT_TRANSLATE_NOOP("Controls", "校正效果图")},
+    {"xiaoguo", PreviewToggle, Kind::CheckBox, Window, 840, 0, 81, 28, QT_TRANSLATE_NOOP("Controls", "效果预览"), white, orange, "SimHei", 12},
+    {"Picture3", ReferencePane, Kind::Pane, Window, 8, 32, 410, 510, QT_TRANSLATE_NOOP("Controls", "标准照片区"), unset, unset, nullptr, 0, false, QT_TRANSLATE_NOOP("Controls", "按下鼠标移动后放开可移动照片")},
+    {"取样图片", ReferencePhoto, Kind::Photo, ReferencePane, 0, 0, 410, 510, QT_TRANSLATE_NOOP("Controls", "标准照片"), unset, unset, nullptr, 0, false, QT_TRANSLATE_NOOP("Controls", "将鼠标移动到理想皮肤颜色处点击选取皮肤样品！")},
+    {"Picture1", SwatchPane, Kind::Pane, Window, 848, 48, 66.7, 320, QT_TRANSLATE_NOOP("Controls", "皮肤样本区")},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 0, 64, 88, QT_TRANSLATE_NOOP("Controls", "皮肤样本一"), unset, white, nullptr, 0, false, swatchTip, 0},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 80, 64, 82, QT_TRANSLATE_NOOP("Controls", "皮肤样本二"), unset, unset, nullptr, 0, false, swatchTip, 1},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 160, 64, 85, QT_TRANSLATE_NOOP("Controls", "皮肤样本三"), unset, unset, nullptr, 0, false, swatchTip, 2},
+    {"Picture2", Swatch, Kind::Swatch, SwatchPane, 0, 240, 64, 77, QT_TRANSLATE_NOOP("Controls", "皮肤样本四"), unset, unset, nullptr, 0, false, swatchTip, 3},
+    {"HScroll2", ProgressBar, Kind::Progress, Window, 8, 544, 833, 9, QT_TRANSLATE_NOOP("Controls", "校正进度")},
+    {"客体", TargetPane, Kind::Pane, Window, 432, 32, 410, 510, QT_TRANSLATE_NOOP("Controls", "将校正照片区")},
+    {"SaveForm", TargetPhoto, Kind::Photo, TargetPane, 0, 0, 410, 510, QT_TRANSLATE_NOOP("Controls", "将校正照片"), unset, unset, nullptr, 0, false, QT_TRANSLATE_NOOP("Controls", "将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！")},
+    {"校正工具", CorrectionTools, Kind::Frame, Window, 848, 376, 66.7, 217, QT_TRANSLATE_NOOP("Controls", "校正工具"), red, unset, "KaiTi_GB2312", 10.5},
+    {"校正点", ReloadButton, Kind::Button, CorrectionTools, 2, 15.3, 60, 25, QT_TRANSLATE_NOOP("Controls", "刷新"), unset, unset, "SimHei", 14.25},
+    {"校正", CorrectButton, Kind::Button, CorrectionTools, 2, 40.5, 60, 25, QT_TRANSLATE_NOOP("Controls", "校正"), unset, unset, "SimHei", 14.25},
+    {"SaveJPG", SaveButton, Kind::Button, CorrectionTools, 2, 65.6, 60, 25, QT_TRANSLATE_NOOP("Controls", "保存"), unset, unset, "SimHei", 14.25},
+    {"Command1", HelpButton, Kind::Button, CorrectionTools, 2, 90.7, 60, 25, QT_TRANSLATE_NOOP("Controls", "帮助"), unset, unset, "SimHei", 14.25},
+    {"退出", ExitButton, Kind::Button, CorrectionTools, 0, 116, 60, 25, QT_TRANSLATE_NOOP("Controls", "退出"), unset, unset, "SimHei", 14.25},
+    {"Label2", DifferenceCaption, Kind::Label, CorrectionTools, 3, 152, 25, 57, QT_TRANSLATE_NOOP("Controls", "校正量"), unset, unset, "KaiTi_GB2312", 14.25, true},
+    {"红", DifferenceRed, Kind::TextBox, CorrectionTools, 24, 144, 38, 21, QT_TRANSLATE_NOOP("Controls", "红色校正量"), cyan, red, "SimSun", 10.5},
+    {"绿", DifferenceGreen, Kind::TextBox, CorrectionTools, 24, 168, 38, 21, QT_TRANSLATE_NOOP("Controls", "绿色校正量"), blue, green, "SimSun", 10.5},
+    {"蓝", DifferenceBlue, Kind::TextBox, CorrectionTools, 24, 192, 38, 20, QT_TRANSLATE_NOOP("Controls", "蓝色校正量"), cyan, blue, "SimSun", 10.5},
+    {"客体工具栏", TargetBar, Kind::Frame, Window, 432, 560, 409, 33, QT_TRANSLATE_NOOP("Controls", "校正工具栏"), red},
+    {"导入客体", ImportTargetButton, Kind::Button, TargetBar, 3.3, 13.3, 105, 17, QT_TRANSLATE_NOOP("Controls", "导入将校正照片")},
+    {"Text2", TargetReadout, Kind::TextBox, TargetBar, 120, 8, 139, 23, QT_TRANSLATE_NOOP("Controls", "将校正照片鼠标位置"), red, readout, "SimSun", 10.5},
+    {"客红", TargetRed, Kind::TextBox, TargetBar, 264, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "将校正红色值"), cyan, red, "SimSun", 10.5},
+    {"客绿", TargetGreen, Kind::TextBox, TargetBar, 312, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "将校正绿色值"), blue, green, "SimSun", 10.5},
+    {"客蓝", TargetBlue, Kind::TextBox, TargetBar, 360, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "将校正蓝色值"), cyan, blue, "SimSun", 10.5},
+    {"主体工具栏", ReferenceBar, Kind::Frame, Window, 8, 560, 409, 33, QT_TRANSLATE_NOOP("Controls", "标准照片栏"), red},
+    {"导入主体", ImportReferenceButton, Kind::Button, ReferenceBar, 3.3, 13.3, 89, 17, QT_TRANSLATE_NOOP("Controls", "导入标准照片")},
+    {"Text1", ReferenceReadout, Kind::TextBox, ReferenceBar, 112, 8, 139, 22.3, QT_TRANSLATE_NOOP("Controls", "标准照片鼠标位置"), red, readout, "SimSun", 10.5},
+    {"主红", ReferenceRed, Kind::TextBox, ReferenceBar, 264, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "标准红色值"), cyan, red, "SimSun", 10.5},
+    {"主绿", ReferenceGreen, Kind::TextBox, ReferenceBar, 312, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "标准绿色值"), blue, green, "SimSun", 10.5},
+    {"主蓝", ReferenceBlue, Kind::TextBox, ReferenceBar, 360, 8, 40, 23.3, QT_TRANSLATE_NOOP("Controls", "标准蓝色值"), cyan, blue, "SimSun", 10.5},
+    {"Label1", SwatchCaption, Kind::Label, Window, 851, 32, 65, 17, QT_TRANSLATE_NOOP("Controls", "皮肤样本"), blue, unset, "KaiTi_GB2312", 10.5, true},
+    {"图片客体", TargetCaption, Kind::Label, Window, 584, 8, 105, 17, QT_TRANSLATE_NOOP("Controls", "将校正照片"), unset, unset, "KaiTi_GB2312", 15, true},
+    {"图片主体", ReferenceCaption, Kind::Label, Window, 176, 8, 89, 25, QT_TRANSLATE_NOOP("Controls", "标准照片"), unset, unset, "KaiTi_GB2312", 15, true},
 };
 
 // Controls that take the focus, in tab order.
@@ -156,9 +160,14 @@ const Role focusOrder[] = {
 };
 // clang-format on
 
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("Controls", text);
+}
+
 QWidget *create(const Control &c, QWidget *parent)
 {
-    const QString caption = QString::fromUtf8(c.caption);
+    const QString caption = translated(c.caption);
     switch (c.kind) {
     case Kind::Pane:
         return new BorderedBox(BoxBorder::Sunken, parent);
@@ -223,7 +232,31 @@ void style(QWidget *w, const Control &c)
         w->setFont(font);
     }
     if (*c.tooltip)
-        w->setToolTip(QString::fromUtf8(c.tooltip));
+        w->setToolTip(translated(c.tooltip));
+}
+
+// How wide a caption may be in its button or check box: the style's label area.
+int captionRoom(QAbstractButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const auto area = qobject_cast<QCheckBox *>(button) ? QStyle::SE_CheckBoxContents
+                                                        : QStyle::SE_PushButtonContents;
+    return button->style()->subElementRect(area, &option, button).width();
+}
+
+// The layout was drawn for the Chinese captions; a longer translation gets a smaller font in
+// its own button rather than a larger button. Labels fit theirs themselves.
+void fitCaption(QWidget *w)
+{
+    auto *button = qobject_cast<QAbstractButton *>(w);
+    if (!button)
+        return;
+    const int room = captionRoom(button);
+    QFont font = button->font();
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    button->setFont(font);
 }
 
 int pixels(double value)
@@ -274,7 +307,7 @@ Controls buildControls(QWidget *window)
     for (const Control &c : roster) {
         QWidget *w = create(c, made.parentFor(c.container));
         w->setObjectName(QString::fromUtf8(c.name));
-        w->setAccessibleName(QString::fromUtf8(c.caption));
+        w->setAccessibleName(translated(c.caption));
         style(w, c);
         w->move(pixels(c.x), pixels(c.y));
         if (c.kind == Kind::Swatch) // a swatch has sized itself to its bitmap
@@ -283,6 +316,8 @@ Controls buildControls(QWidget *window)
             w->resize(pixels(c.w), pixels(c.h));
         if (auto *label = qobject_cast<CaptionLabel *>(w))
             label->fitCaption();
+        else if (translated(c.caption) != QString::fromUtf8(c.caption))
+            fitCaption(w);
         made.add(c.role, w);
         all.push_back(w);
         if (c.kind != Kind::PreviewFrame)

@@ -1,5 +1,6 @@
 #include "app/desktop.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -12,8 +13,13 @@ OpenDialogRequest photoOpenRequest()
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
     return {
-        {u"BMP图像(*.BMP)"_s, u"JPG图像(*.jpg)"_s, u"GIF图像(*.gif)"_s, u"ICO图像(*.ico)"_s,
-         u"所有照片(*.jpg *.jpeg *.png *.bmp *.gif *.ico *.tif *.tiff *.webp *.heic *.heif)"_s},
+        {QCoreApplication::translate("Desktop", "BMP图像(*.BMP)"),
+         QCoreApplication::translate("Desktop", "JPG图像(*.jpg)"),
+         QCoreApplication::translate("Desktop", "GIF图像(*.gif)"),
+         QCoreApplication::translate("Desktop", "ICO图像(*.ico)"),
+         QCoreApplication::translate(
+             "Desktop",
+             "所有照片(*.jpg *.jpeg *.png *.bmp *.gif *.ico *.tif *.tiff *.webp *.heic *.heif)")},
         1,
         folder,
     };

@@ -61,17 +61,19 @@ void removeTemporaryPreview()
 
 QString usageGuideTitle()
 {
-    return u"使用指南"_s;
+    return QCoreApplication::translate("Lifecycle", "使用指南");
 }
 
 QString usageGuideText()
 {
-    return u"本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想的图片("
-           u"也可直接在皮肤样本中选择)"
-           u"和希望调整的MM照片,然后用鼠标选择理想照片(或皮肤样本)"
-           u"中最美的肤色和要调整到该肤色的照片中的相应位置,"
-           u"点击校正即可,不满意可刷新后再试,直到满意后点击保存即可把该照片保存为jpeg格式图片"
-           u"(注意:保存的图片将替换原来的图片且不可恢复)！"_s;
+    return QCoreApplication::translate(
+        "Lifecycle",
+        "本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想的图片("
+        "也可直接在皮肤样本中选择)"
+        "和希望调整的MM照片,然后用鼠标选择理想照片(或皮肤样本)"
+        "中最美的肤色和要调整到该肤色的照片中的相应位置,"
+        "点击校正即可,不满意可刷新后再试,直到满意后点击保存即可把该照片保存为jpeg格式图片"
+        "(注意:保存的图片将替换原来的图片且不可恢复)！");
 }
 
 InstanceLock::InstanceLock(const QString &path)
@@ -127,7 +129,8 @@ bool claimSingleInstance(InstanceLock &lock, Desktop &desktop,
         return true;
     if (handOver && handOver())
         return false;
-    desktop.message(nullptr, QCoreApplication::applicationName(), u"你已经运行这个应用程序了"_s);
+    desktop.message(nullptr, QCoreApplication::applicationName(),
+                    QCoreApplication::translate("Lifecycle", "你已经运行这个应用程序了"));
     return false;
 }
 

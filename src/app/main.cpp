@@ -10,6 +10,7 @@
 #include "app/termination_signals.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,7 @@ int main(int argc, char *argv[])
         return command.apply ? runApplyCommand(*command.apply) : 0;
     }
     QApplication app(argc, argv);
-    configureApplication(app);
+    configureApplication(app, QProcessEnvironment::systemEnvironment());
     const CommandLine command = parseCommandLine(app);
 
     // Caught before the lock is taken, so that no kill or logout can leave it behind. Leaving

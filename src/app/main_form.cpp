@@ -182,22 +182,22 @@ void MainForm::showUsageGuide()
 
 void MainForm::notify(const QString &text)
 {
-    desktop_.message(this, u"提示"_s, text);
+    desktop_.message(this, tr("提示"), text);
 }
 
 void MainForm::showUnreadablePhoto()
 {
-    notify(u"无法打开该图片文件！"_s);
+    notify(tr("无法打开该图片文件！"));
 }
 
 void MainForm::showOutOfMemory()
 {
-    notify(u"内存不足，无法完成该操作！"_s);
+    notify(tr("内存不足，无法完成该操作！"));
 }
 
 void MainForm::showInvalidNumber()
 {
-    notify(u"颜色数值无效！请重新选点！"_s);
+    notify(tr("颜色数值无效！请重新选点！"));
 }
 
 QString MainForm::askForPhoto()
@@ -388,7 +388,7 @@ void MainForm::saved(const QString &from, const SavedPhoto &saved)
         return;
     }
     if (saved.status == SaveStatus::Failed) {
-        desktop_.message(this, QCoreApplication::applicationName(), u"保存失败"_s);
+        desktop_.message(this, QCoreApplication::applicationName(), tr("保存失败"));
         return;
     }
     const QStringList lost = lostPartNames(saved.leftOut, PartNaming::Window);
@@ -397,13 +397,14 @@ void MainForm::saved(const QString &from, const SavedPhoto &saved)
     const bool beside = saved.path != from;
     if (beside && target_.path == from)
         target_.path = saved.path;
-    const QString where = u"照片已保存为 %1"_s.arg(QFileInfo(saved.path).fileName());
+    const QString where = tr("照片已保存为 %1").arg(QFileInfo(saved.path).fileName());
+    const QString lostNames = lost.join(tr("、", "between the names of metadata parts"));
     if (beside && !lost.isEmpty())
-        notify(u"%1，但其中的%2未能保留。"_s.arg(where, lost.join(u"、"_s)));
+        notify(tr("%1，但其中的%2未能保留。").arg(where, lostNames));
     else if (beside)
         notify(where);
     else if (!lost.isEmpty())
-        notify(u"照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s)));
+        notify(tr("照片已保存，但其中的%1未能保留。").arg(lostNames));
 }
 
 void MainForm::rebuildPreview()
@@ -489,7 +490,7 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
     }
     if (readout) {
         readout->setText(
-            u"鼠标 X=%1  Y=%2"_s.arg(QString::number(at.x()), QString::number(at.y())));
+            tr("鼠标 X=%1  Y=%2").arg(QString::number(at.x()), QString::number(at.y())));
     }
 }
 
@@ -502,7 +503,7 @@ void MainForm::pickTarget()
 {
     const ChannelTexts referenceTexts = ui_.referenceBoxes.texts();
     if (!hasReference(leadingNumbers(referenceTexts))) {
-        notify(u"请首先选择皮肤样本或在标准照片中选择理想皮肤！"_s);
+        notify(tr("请首先选择皮肤样本或在标准照片中选择理想皮肤！"));
         return;
     }
     const std::optional<ChannelValues> reference = completeNumbers(referenceTexts);
@@ -519,7 +520,7 @@ void MainForm::pickTarget()
 void MainForm::correct()
 {
     if (!hasDifference(leadingNumbers(ui_.differenceBoxes.texts()))) {
-        notify(u"你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s);
+        notify(tr("你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"));
         return;
     }
     runCorrectionPass();
@@ -536,7 +537,7 @@ void MainForm::runCorrectionPass()
     actions_->apply(ActionEvent::PassStarted);
     series_->setGains(std::nullopt);
     if (gains.outcome == GainOutcome::TooLarge) {
-        notify(u"需校正色差过大！请重新选点！"_s);
+        notify(tr("需校正色差过大！请重新选点！"));
         ui_.differenceBoxes.setTexts({u"0"_s, u"0"_s, u"0"_s});
         gains_ = Gains();
         actions_->apply(ActionEvent::PassRefused);
@@ -588,7 +589,7 @@ void MainForm::showPassProgress()
     ui_.targetPhoto->updateRows(firstUnpaintedRow_, row);
     firstUnpaintedRow_ = row + 1;
     ui_.progressBar->setValue(lastRow == 0 ? 1 : row);
-    ui_.targetReadout->setText(u"已完成_%1%"_s.arg(progressPercent(row, lastRow)));
+    ui_.targetReadout->setText(tr("已完成_%1%").arg(progressPercent(row, lastRow)));
     probe_ = passReport_->pixel.load();
 }
 

@@ -1,5 +1,7 @@
 #include "app/metadata_names.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -15,11 +17,12 @@ QString partName(MetadataPart part, PartNaming naming)
     case MetadataPart::Iptc:
         return u"IPTC"_s;
     case MetadataPart::IccProfile:
-        return window ? u"ICC 色彩配置文件"_s : u"ICC profile"_s;
+        return window ? QCoreApplication::translate("MetadataNames", "ICC 色彩配置文件")
+                      : u"ICC profile"_s;
     case MetadataPart::All:
         break;
     }
-    return window ? u"元数据"_s : u"metadata"_s;
+    return window ? QCoreApplication::translate("MetadataNames", "元数据") : u"metadata"_s;
 }
 
 } // namespace

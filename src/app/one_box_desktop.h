@@ -25,7 +25,6 @@ public:
                      const QStringList &lines) override;
     void beep() override;
 
-
 private:
     struct Box
     {

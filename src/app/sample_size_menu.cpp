@@ -23,7 +23,7 @@ QString settingsName()
 } // namespace
 
 SampleSizeMenu::SampleSizeMenu(QWidget *parent)
-    : QMenu(u"取样大小"_s, parent)
+    : QMenu(tr("取样大小"), parent)
 {
     const int kept =
         QSettings(settingsName(), settingsName()).value(QLatin1StringView(settingKey), 1).toInt();
@@ -33,7 +33,7 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
     addSection(title());
     auto *group = new QActionGroup(this);
     for (const int side : sides) {
-        QAction *action = addAction(side == 1 ? u"单个像素"_s : u"%1×%1 平均"_s.arg(side));
+        QAction *action = addAction(side == 1 ? tr("单个像素") : tr("%1×%1 平均").arg(side));
         action->setCheckable(true);
         action->setChecked(side == side_);
         group->addAction(action);
@@ -41,7 +41,7 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
     }
     seriesSeparator_ = new QAction(this);
     seriesSeparator_->setSeparator(true);
-    series_ = new QAction(u"应用到其他照片…"_s, this);
+    series_ = new QAction(tr("应用到其他照片…"), this);
     // Not to the menu: a menu cuts every connection from an action to itself when it takes
     // the action away.
     connect(series_, &QAction::triggered, series_, [this] { emit seriesRequested(); });

@@ -3,6 +3,7 @@
 #include "app/desktop.h"
 #include "app/metadata_names.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QThread>
@@ -18,9 +19,9 @@ QString reasonText(const SeriesPhoto &photo)
 {
     switch (photo.outcome) {
     case SeriesPhoto::Outcome::Unreadable:
-        return u"无法打开该图片文件"_s;
+        return QCoreApplication::translate("SeriesFlow", "无法打开该图片文件");
     case SeriesPhoto::Outcome::OutOfMemory:
-        return u"内存不足"_s;
+        return QCoreApplication::translate("SeriesFlow", "内存不足");
     case SeriesPhoto::Outcome::NotWritten:
         break;
     case SeriesPhoto::Outcome::Saved:
@@ -35,11 +36,13 @@ QString photoLine(const SeriesPhoto &photo)
 {
     const QString source = QFileInfo(photo.source).fileName();
     if (photo.outcome != SeriesPhoto::Outcome::Saved)
-        return u"%1：%2"_s.arg(source, reasonText(photo));
+        return QCoreApplication::translate("SeriesFlow", "%1：%2").arg(source, reasonText(photo));
     QString line = u"%1 → %2"_s.arg(source, QFileInfo(photo.saved).fileName());
     const QStringList lost = lostPartNames(photo.leftOut, PartNaming::Window);
     if (!lost.isEmpty())
-        line += u"：照片已保存，但其中的%1未能保留。"_s.arg(lost.join(u"、"_s));
+        line += QCoreApplication::translate("SeriesFlow", "：照片已保存，但其中的%1未能保留。")
+                    .arg(lost.join(QCoreApplication::translate(
+                        "SeriesFlow", "、", "between the names of metadata parts")));
     return line;
 }
 
@@ -50,15 +53,15 @@ QString writeFailureText(int error)
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-        return u"磁盘空间不足"_s;
+        return QCoreApplication::translate("SeriesFlow", "磁盘空间不足");
     case EACCES:
     case EPERM:
     case EROFS:
-        return u"没有写入权限"_s;
+        return QCoreApplication::translate("SeriesFlow", "没有写入权限");
     case ENAMETOOLONG:
-        return u"文件名过长"_s;
+        return QCoreApplication::translate("SeriesFlow", "文件名过长");
     default:
-        return u"无法写入文件"_s;
+        return QCoreApplication::translate("SeriesFlow", "无法写入文件");
     }
 }
 
@@ -82,7 +85,7 @@ void SeriesFlow::start()
     const QStringList photos = desktop_.openFiles(window_, seriesOpenRequest());
     if (photos.isEmpty())
         return;
-    const QString folder = desktop_.chooseFolder(window_, u"选择保存校正后照片的文件夹"_s,
+    const QString folder = desktop_.chooseFolder(window_, tr("选择保存校正后照片的文件夹"),
                                                  QFileInfo(photos.constFirst()).absolutePath());
     if (folder.isEmpty())
         return;
@@ -90,8 +93,8 @@ void SeriesFlow::start()
     total_ = int(photos.size());
     cancel_ = false;
     progress_ = new QProgressDialog(window_);
-    progress_->setWindowTitle(u"应用到其他照片"_s);
-    progress_->setCancelButtonText(u"取消"_s);
+    progress_->setWindowTitle(tr("应用到其他照片"));
+    progress_->setCancelButtonText(tr("取消"));
     progress_->setRange(0, total_);
     progress_->setMinimumDuration(0);
     progress_->setAutoReset(false);
@@ -125,7 +128,7 @@ void SeriesFlow::showCount(int done)
 {
     if (!progress_ || cancel_)
         return;
-    progress_->setLabelText(u"正在校正并保存照片：%1 / %2"_s.arg(done).arg(total_));
+    progress_->setLabelText(tr("正在校正并保存照片：%1 / %2").arg(done).arg(total_));
     progress_->setValue(done);
 }
 
@@ -145,10 +148,10 @@ void SeriesFlow::finish()
         lines << photoLine(photo);
     }
     results_.clear();
-    QString text = failed ? u"已保存 %1 张照片，%2 张未能保存。"_s.arg(saved).arg(failed)
-                          : u"已保存 %1 张照片。"_s.arg(saved);
+    QString text = failed ? tr("已保存 %1 张照片，%2 张未能保存。").arg(saved).arg(failed)
+                          : tr("已保存 %1 张照片。").arg(saved);
     if (cancel_)
-        text.prepend(u"已取消。"_s);
-    desktop_.listMessage(window_, u"提示"_s, text, lines);
+        text.prepend(tr("已取消。"));
+    desktop_.listMessage(window_, tr("提示"), text, lines);
     emit finished();
 }
