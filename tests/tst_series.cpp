@@ -68,8 +68,6 @@ private slots:
         QCOMPARE(entries(out),
                  QStringList({u"a-1.jpg"_s, u"a.jpg"_s, u"b.v2-1.jpg"_s, u"b.v2-2.jpg"_s,
                               u"b.v2.jpg"_s, u"c-1.jpg"_s, u"c.jpg"_s}));
-        QCOMPARE(photos[0].saved, out + u"/a.jpg"_s);
-        QCOMPARE(photos[2].saved, out + u"/a-1.jpg"_s);
         QVERIFY(!QFileInfo::exists(path(u"victim.jpg"_s)));
         for (const int i : {0, 2, 3, 4}) {
             QImage expected = loadPhoto(sources[i]).image;

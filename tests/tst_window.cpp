@@ -116,7 +116,6 @@ private slots:
         }
         QCOMPARE(tabbed, order);
 
-        QCOMPARE(f_.enabledStates(), u"1111"_s);
         const auto *bar = f_.ui().progressBar;
         QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}),
                  QList<int>({0, 32767, 0}));
