@@ -47,9 +47,10 @@ private slots:
     }
 
     // The real program, offscreen: its preview file shows which photo it holds as its target.
-    // A second start hands over its file, named from where it started, through a socket only
-    // its user may open, over one a killed instance left. Killed or logged out, the first
-    // still removes its preview file, its lock and its socket.
+    // Started at once, as a file manager does for five selected photos, one window stays; every
+    // other start hands its photo over, named from where it started, and ends without a word or
+    // a window, through a socket only its user may open, over one a killed instance left.
+    // Killed or logged out, the window still removes its preview file, its lock and its socket.
     void programOpensItsFileAndAnotherStartsFile()
     {
         QTemporaryDir runtime, photos;
@@ -58,71 +59,52 @@ private slots:
                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(!writeFile(socket, {}).isEmpty());
         const auto previewShown = [&] { return readFile(runtime.filePath(u"Orvane/temp.jpg"_s)); };
-        QString files[2];
-        QByteArray previews[2];
-        for (int i = 0; i < 2; ++i) {
-            files[i] = photos.filePath(u"photo %1.bmp"_s.arg(i));
-            QVERIFY(filled({40 + i, 30}, i ? Qt::darkCyan : Qt::darkRed).save(files[i]));
-            previews[i] = encodeJpeg(loadPhoto(files[i]).image, 80).data;
-        }
-
-        QProcess first, second;
-        start(first, {files[0]}, runtime.path());
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[0], 20000);
-        QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
-        QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
-        second.setWorkingDirectory(photos.path());
-        start(second, {u"photo 1.bmp"_s}, runtime.path()); // ends without a word or a window
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(second.readAllStandardError(), QByteArray());
-        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[1], 20000);
-        QCOMPARE(first.state(), QProcess::Running);
-        start(second, {files[0], files[1]}, runtime.path());
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 2);
-
-        QFETCH(int, signal);
-        QCOMPARE(::kill(pid_t(first.processId()), signal), 0);
-        QVERIFY(first.waitForFinished(20000));
-        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(first.exitCode(), 0);
-        QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
-    }
-
-    // Starts at the same moment, as a file manager makes for five selected photos: one window
-    // stays, and every other start hands its photo to it and ends without a word.
-    void startsAtOnceLeaveOneWindow()
-    {
-        QTemporaryDir runtime, photos;
+        QStringList files;
         QList<QByteArray> previews;
-        std::array<QProcess, 5> starts;
-        for (int i = 0; i < int(starts.size()); ++i) {
-            const QString file = photos.filePath(u"%1.bmp"_s.arg(i));
-            QVERIFY(filled({20 + i, 10}, QColor(40 * i, 90, 200 - 30 * i)).save(file));
-            previews << encodeJpeg(loadPhoto(file).image, 80).data;
+        for (int i = 0; i < 6; ++i) {
+            files << photos.filePath(u"photo %1.bmp"_s.arg(i));
+            QVERIFY(filled({20 + i, 10}, QColor(40 * i, 90, 200 - 30 * i)).save(files[i]));
+            previews << encodeJpeg(loadPhoto(files[i]).image, 80).data;
         }
+
+        std::array<QProcess, 5> starts;
         for (int i = 0; i < int(starts.size()); ++i)
-            start(starts[i], {photos.filePath(u"%1.bmp"_s.arg(i))}, runtime.path());
+            start(starts[i], {files[i]}, runtime.path());
         const auto running = [&] {
             return std::count_if(starts.begin(), starts.end(), [](const QProcess &p) {
                 return p.state() != QProcess::NotRunning;
             });
         };
         QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 30000);
-        QProcess *window = nullptr;
+        QProcess *first = nullptr;
         for (QProcess &p : starts) {
             if (p.state() != QProcess::NotRunning) {
-                window = &p;
+                first = &p;
                 continue;
             }
             QCOMPARE(p.exitCode(), 0);
             QCOMPARE(p.readAllStandardError(), QByteArray());
         }
-        const QString preview = runtime.filePath(u"Orvane/temp.jpg"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(previews.contains(readFile(preview)), 20000);
-        QCOMPARE(::kill(pid_t(window->processId()), SIGTERM), 0);
-        QVERIFY(window->waitForFinished(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(previews.mid(0, 5).contains(previewShown()), 20000);
+        QVERIFY(QFileInfo(socket).exists() && !QFileInfo(socket).isFile()); // a socket now
+        QCOMPARE(QFile::permissions(socket) & 0077, QFileDevice::Permissions());
+        QProcess second;
+        second.setWorkingDirectory(photos.path());
+        start(second, {u"photo 5.bmp"_s}, runtime.path());
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(previewShown(), previews[5], 20000);
+        QCOMPARE(first->state(), QProcess::Running);
+        start(second, {files[0], files[1]}, runtime.path());
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 2);
+
+        QFETCH(int, signal);
+        QCOMPARE(::kill(pid_t(first->processId()), signal), 0);
+        QVERIFY(first->waitForFinished(20000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
+        QCOMPARE(entries(runtime.filePath(u"Orvane"_s)), QStringList());
     }
 
     // A path arrives byte for byte, a newline in it too, not as the neighbour the newline would
