@@ -11,8 +11,6 @@
 #include <QTransform>
 #include <QtTest>
 
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -126,24 +124,27 @@ private slots:
     // tst_photos' superseded photo.)
     void jobsReportOnTheWindowThread()
     {
-        std::mutex mutex;
-        std::condition_variable changed;
-        QList<double> reports;
+        // Until the flag is up, or long past when it should have been.
+        const auto waitFor = [](const std::atomic<bool> &flag) {
+            const QDeadlineTimer limit(20000);
+            while (!flag && !limit.hasExpired())
+                std::this_thread::yield();
+            return flag.load();
+        };
+        std::atomic<bool> shown = false;
+        QList<double> reports; // on the window's thread only
         std::optional<bool> sawReport;
         BackgroundJob *job = BackgroundJob::start<bool>(
             this, 1,
             [&](WorkProgress &progress) {
                 progress.startStage(4);
                 progress.addDone(1);
-                std::unique_lock lock(mutex);
-                return changed.wait_for(lock, std::chrono::seconds(20),
-                                        [&] { return !reports.isEmpty(); });
+                return waitFor(shown);
             },
             [&](bool saw) { sawReport = saw; });
         connect(job, &BackgroundJob::progressed, this, [&](double fraction) {
-            const std::lock_guard lock(mutex);
             reports.append(fraction);
-            changed.notify_all();
+            shown = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(sawReport.has_value(), 30000);
         QVERIFY(*sawReport);
@@ -169,17 +170,14 @@ private slots:
         }
 
         // The program's end waits for a save under way, and not for a read nobody wants.
-        std::atomic<bool> readEnded = false, saved = false, release = false;
-        BackgroundJob::start<int>(
+        std::atomic<bool> saved = false, release = false, readEnded = false;
+        BackgroundJob::start<bool>(
             this, 1,
             [&](WorkProgress &) {
-                QDeadlineTimer limit(5000);
-                while (!release && !limit.hasExpired())
-                    std::this_thread::yield();
-                readEnded = true;
-                return 0;
+                waitFor(release);
+                return readEnded = true;
             },
-            [](int) {});
+            [](bool) {});
         BackgroundJob::start<int>(
             this, 1,
             [&](WorkProgress &) {
