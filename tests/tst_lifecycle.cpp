@@ -1,4 +1,5 @@
 #include "app/lifecycle.h"
+#include "app/preview_file.h"
 #include "file_setup.h"
 #include "output/file_replace.h"
 #include "output/preview.h"
@@ -131,6 +132,20 @@ private slots:
         QCOMPARE(left.exists() || left.isSymLink(), stays);
         QCOMPARE(readFile(victim), "victim");
         ::remove(native.constData()); // for the next row
+    }
+
+    // Previews finish in any order: only the newest is written, and none once retired.
+    void onlyTheNewestPreviewIsWritten()
+    {
+        const QString path = Lifecycle::temporaryPreviewPath();
+        const quint64 older = PreviewFile::newTicket();
+        const quint64 newer = PreviewFile::newTicket();
+        PreviewFile::write(newer, "newer");
+        PreviewFile::write(older, "older");
+        QCOMPARE(readFile(path), "newer");
+        PreviewFile::retire();
+        PreviewFile::write(newer, "after");
+        QVERIFY(!QFileInfo::exists(path));
     }
 
     void plantedRuntimeFoldersAreNeverUsed_data()
