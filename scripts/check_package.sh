@@ -35,7 +35,8 @@ rm -rf "$build/_CPack_Packages"
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/orvane_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libjpeg62-turbo libheif1 qt6-image-formats-plugins fonts-wqy-zenhei \
+for needed in libqt6widgets6 libjpeg62-turbo libheif1 libopencv-objdetect406 opencv-data \
+    qt6-image-formats-plugins fonts-wqy-zenhei \
     qt6-translations-l10n; do
     [[ $depends == *"$needed"* ]] || { echo "$deb does not depend on $needed" >&2; exit 1; }
 done

@@ -9,6 +9,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n qt6-l10n-tools qt6-tools-dev libgl-dev
     libjpeg62-turbo-dev libexiv2-dev zlib1g-dev libheif-dev qt6-image-formats-plugins
+    libopencv-objdetect-dev opencv-data
     fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth xdotool x11-utils imagemagick libheif-examples
     desktop-file-utils appstream dpkg-dev
