@@ -84,6 +84,7 @@ QList<QRect> findFaces(const QImage &picture)
     const cv::Size smallest(side, side);
 
     std::vector<cv::Rect> frontal;
+    std::vector<int> agreeing;
     std::vector<cv::Rect> left;
     std::vector<cv::Rect> right;
     try {
@@ -93,7 +94,7 @@ QList<QRect> findFaces(const QImage &picture)
         Cascades &c = cascades();
         if (!c.loaded)
             return {};
-        c.frontal.detectMultiScale(equalized, frontal, 1.1, 3, 0, smallest);
+        c.frontal.detectMultiScale(equalized, frontal, agreeing, 1.1, 3, 0, smallest);
         if (frontal.empty()) {
             // More agreeing windows than for a frontal face: this cascade sees profiles in
             // leaves and fur.
@@ -109,9 +110,16 @@ QList<QRect> findFaces(const QImage &picture)
         return {};
     }
 
+    // A real face is seen by many overlapping windows and a false one by a few: in a portrait
+    // the face gathers tens of them and a collar or a pattern beside it three to five, so a
+    // detection far weaker than the strongest is dropped, however large it is.
+    const int strongest =
+        agreeing.empty() ? 0 : *std::max_element(agreeing.cbegin(), agreeing.cend());
     QList<QRect> faces;
-    for (const cv::Rect &r : frontal)
-        faces.append(toRect(r));
+    for (size_t i = 0; i < frontal.size(); ++i) {
+        if (agreeing[i] * 4 >= strongest)
+            faces.append(toRect(frontal[i]));
+    }
     const auto addProfile = [&faces](const QRect &face) {
         if (std::none_of(faces.cbegin(), faces.cend(),
                          [&face](const QRect &known) { return sameFace(known, face); }))

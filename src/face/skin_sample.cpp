@@ -29,8 +29,8 @@ int median(std::vector<int> values)
 // skin in hue (lips, whites of the eyes, hair) or are its darkest (brows, pupils, shadows) or
 // brightest (highlights) parts. So the sample keeps the pixels whose chroma lies near the
 // region's median chroma, then drops the darkest and brightest of those, and averages the
-// rest. It asks nothing of the colour itself, so a photo with a cast is sampled as well as one
-// without: the cast moves the median with the skin.
+// rest. The median, not a fixed skin hue, anchors the choice, so a photo with a cast is sampled
+// as well as one without: the cast moves the median with the skin.
 std::optional<SkinSample> sampleSkin(const QImage &picture, const QRect &face)
 {
     const QRect region =
@@ -93,5 +93,16 @@ std::optional<SkinSample> sampleSkin(const QImage &picture, const QRect &face)
     }
     const double n = double(to - from);
     const auto channel = [n](double total) { return int(std::lround(total / n)); };
-    return SkinSample{qRgb(channel(sum[0]), channel(sum[1]), channel(sum[2])), region};
+    const int red = channel(sum[0]);
+    const int green = channel(sum[1]);
+    const int blue = channel(sum[2]);
+    // No cast a photo plausibly has makes skin near black, or leaves one of its channels a small
+    // fraction of another (a warm lamp on ruddy skin keeps blue above a quarter of red): such a
+    // face is a dark or vivid thing the detector mistook for one.
+    constexpr int kDarkest = 24;
+    constexpr int kWidestRatio = 6;
+    const int brightest = std::max({red, green, blue});
+    if (brightest < kDarkest || std::min({red, green, blue}) * kWidestRatio < brightest)
+        return std::nullopt;
+    return SkinSample{qRgb(red, green, blue), region};
 }

@@ -14,5 +14,6 @@ struct SkinSample
 };
 
 // The skin of the face found at `face` in picture: its eyes, brows, mouth, hair and highlights
-// left out. Nothing when too little of the box looks like skin.
+// left out. Nothing when too little of the box looks like skin, or its colour could not be skin
+// under any plausible light.
 std::optional<SkinSample> sampleSkin(const QImage &picture, const QRect &face);

@@ -34,10 +34,13 @@ std::optional<SkinSample> findSkin(const QImage &photo)
             small = photo.scaled(target * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         small = small.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
-    const QList<QRect> faces = findFaces(small);
-    if (faces.isEmpty())
-        return std::nullopt;
-    std::optional<SkinSample> sample = sampleSkin(small, faces.first());
+    // A larger false face with no skin in it must not hide the real one behind it.
+    std::optional<SkinSample> sample;
+    for (const QRect &face : findFaces(small)) {
+        sample = sampleSkin(small, face);
+        if (sample)
+            break;
+    }
     if (sample && small.size() != photo.size()) {
         const double factor = double(photo.width()) / small.width();
         sample->region = scaledBack(sample->region, factor, photo.size());
