@@ -315,6 +315,14 @@
         <translation>not enough memory</translation>
     </message>
     <message>
+        <source>未找到人脸</source>
+        <translation>no face found</translation>
+    </message>
+    <message>
+        <source>需校正色差过大</source>
+        <translation>the correction it needs is too large</translation>
+    </message>
+    <message>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
