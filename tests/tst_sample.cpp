@@ -1,9 +1,11 @@
+#include "synthetic_face.h"
 #include "window_fixture.h"
 
 using namespace Qt::StringLiterals;
 
 // The sample size through the window: the pictures' shared context menu, kept across a
-// restart, and the probe it sets. (That the right button neither drags nor picks is tst_photos'.)
+// restart, and the probe it sets; the skin a photo's menu picks by itself. (That the right
+// button neither drags nor picks is tst_photos'.)
 class TestSample : public QObject
 {
     Q_OBJECT
@@ -38,7 +40,7 @@ private slots:
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
         QCOMPARE(f_.menu(f_.ui().targetPhoto, {3, 2}, u"3×3 平均"_s),
                  QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
-                              u"11×11 平均"_s}));
+                              u"11×11 平均"_s, QString(), u"自动选取肤色"_s}));
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
@@ -53,6 +55,63 @@ private slots:
         const QStringList kept = f_.menu(f_.ui().referencePhoto, {9, 4}).filter(u"✓"_s);
         QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
+    }
+
+    // "自动选取肤色" fills the boxes as a click on the skin would and outlines where it
+    // looked, until the next pick or picture; a photo without a face changes nothing.
+    void skinPickedByItself()
+    {
+        const QString auto_ = u"自动选取肤色"_s;
+        const QPoint cheek(150, 230); // in the skin of a 400 × 400 drawn portrait
+        const auto autoPick = [&](PhotoBox *photo) {
+            f_.menu(photo, {2, 2}, auto_);
+            QVERIFY(f_.settle());
+        };
+        PhotoBox *reference = f_.ui().referencePhoto;
+        PhotoBox *target = f_.ui().targetPhoto;
+        // Nothing found in squares: a box, and the boxes as they were.
+        f_.clickAt(reference, {7, 5});
+        const QString before = f_.texts({f_.ui().referenceBoxes});
+        autoPick(reference);
+        QCOMPARE(f_.messageTexts(), QStringList(u"提示|未找到人脸，请手动选取皮肤！"_s));
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}), before);
+        QVERIFY(reference->outline().isEmpty());
+        QVERIFY(!f_.menu(f_.ui().swatches[0], {20, 30}).contains(auto_));
+
+        f_.importVia(f_.ui().importReferenceButton,
+                     f_.writePhoto(u"reference.bmp"_s, syntheticPortrait(QColor(224, 172, 140))));
+        f_.importVia(f_.ui().importTargetButton,
+                     f_.writePhoto(u"target.bmp"_s, syntheticPortrait(QColor(180, 150, 150))));
+        f_.clickAt(reference, cheek);
+        f_.clickAt(target, cheek);
+        const QString clicked =
+            f_.texts({f_.ui().referenceBoxes, f_.ui().targetBoxes, f_.ui().differenceBoxes});
+        QCOMPARE(clicked, u"224 172 140 180 150 150 44 22 -10"_s);
+        for (const ChannelBoxes &boxes : {f_.ui().referenceBoxes, f_.ui().targetBoxes})
+            boxes.red->setText(u"1"_s);
+        autoPick(reference);
+        autoPick(target);
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes, f_.ui().targetBoxes, f_.ui().differenceBoxes}),
+                 clicked);
+        // Inside the face, around the cheek: the drawn head spans 120..280 across.
+        const QRect face(120, 80, 160, 220);
+        for (PhotoBox *photo : {reference, target}) {
+            QVERIFY(!photo->outline().isEmpty());
+            QVERIFY(face.contains(photo->outline()));
+            QVERIFY(photo->outline().contains(cheek));
+            // Drawn in white and black over the skin.
+            const QRgb corner = photo->grab().toImage().pixel(photo->outline().topLeft() +
+                                                              photo->contentsRect().topLeft());
+            QVERIFY(corner == qRgb(0, 0, 0) || corner == qRgb(255, 255, 255));
+        }
+        QCOMPARE(f_.messageTexts().size(), 1);
+
+        f_.clickAt(target, cheek);
+        QVERIFY(target->outline().isEmpty());
+        QVERIFY(!reference->outline().isEmpty());
+        f_.importVia(f_.ui().importReferenceButton,
+                     f_.writePhoto(u"again.bmp"_s, syntheticPortrait(Qt::white)));
+        QVERIFY(reference->outline().isEmpty());
     }
 };
 

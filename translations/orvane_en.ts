@@ -265,6 +265,10 @@
         <source>已完成_%1%</source>
         <translation>Done %1%</translation>
     </message>
+    <message>
+        <source>未找到人脸，请手动选取皮肤！</source>
+        <translation>No face found. Please pick the skin by hand.</translation>
+    </message>
 </context>
 <context>
     <name>MetadataNames</name>
@@ -295,6 +299,10 @@
         <source>应用到其他照片…</source>
         <translation>Apply to other photos…</translation>
     </message>
+    <message>
+        <source>自动选取肤色</source>
+        <translation>Pick skin automatically</translation>
+    </message>
 </context>
 <context>
     <name>SeriesFlow</name>
@@ -305,6 +313,14 @@
     <message>
         <source>内存不足</source>
         <translation>not enough memory</translation>
+    </message>
+    <message>
+        <source>未找到人脸</source>
+        <translation>no face found</translation>
+    </message>
+    <message>
+        <source>需校正色差过大</source>
+        <translation>the correction it needs is too large</translation>
     </message>
     <message>
         <source>%1：%2</source>

@@ -31,6 +31,10 @@ QString photoLine(const SeriesPhoto &photo)
     case SeriesPhoto::Outcome::NotWritten:
         return u"%1: cannot write it: %2"_s.arg(photo.source,
                                                 QString::fromLocal8Bit(std::strerror(photo.error)));
+    case SeriesPhoto::Outcome::NoFace:
+        return u"%1: no face found"_s.arg(photo.source);
+    case SeriesPhoto::Outcome::GainsTooLarge:
+        return u"%1: correction too large"_s.arg(photo.source);
     case SeriesPhoto::Outcome::Cancelled:
         break;
     }
@@ -54,7 +58,7 @@ int runApplyCommand(const ApplyCommand &command)
     const std::atomic<bool> never = false;
     // Saved photos on the standard output, so that a script can read where each went.
     const QList<SeriesPhoto> results =
-        exportSeries(command.files, command.folder, command.gains, never,
+        exportSeries(command.files, command.folder, command.correction, never,
                      [&](int done, int, const SeriesPhoto &photo) {
                          const bool saved = photo.outcome == SeriesPhoto::Outcome::Saved;
                          print(stderr, clearLine);

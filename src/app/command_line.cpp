@@ -39,12 +39,18 @@ Channels colourArgument(const QCommandLineParser &parser, const QCommandLineOpti
 }
 
 ApplyCommand applyCommand(const QCommandLineParser &parser, const QCommandLineOption &reference,
-                          const QCommandLineOption &target, const QCommandLineOption &output)
+                          const QCommandLineOption &target, const QCommandLineOption &matchSkin,
+                          const QCommandLineOption &output)
 {
-    for (const QCommandLineOption *option : {&reference, &target, &output}) {
-        if (!parser.isSet(*option))
-            refuse(u"--apply needs --%1."_s.arg(option->names().constFirst()));
-    }
+    if (!parser.isSet(reference))
+        refuse(u"--apply needs --reference."_s);
+    const bool matching = parser.isSet(matchSkin);
+    if (matching && parser.isSet(target))
+        refuse(u"--target and --match-skin cannot go together."_s);
+    if (!matching && !parser.isSet(target))
+        refuse(u"--apply needs --target or --match-skin."_s);
+    if (!parser.isSet(output))
+        refuse(u"--apply needs --output."_s);
     ApplyCommand command;
     command.files = parser.positionalArguments();
     if (command.files.isEmpty())
@@ -58,14 +64,17 @@ ApplyCommand applyCommand(const QCommandLineParser &parser, const QCommandLineOp
     command.folder = QDir::cleanPath(folder.absoluteFilePath());
 
     const Channels ideal = colourArgument(parser, reference);
-    const Channels picked = colourArgument(parser, target);
-    const GainResult gains =
-        computeGains({double(ideal.red), double(ideal.green), double(ideal.blue)}, picked);
+    const ChannelValues idealValues{double(ideal.red), double(ideal.green), double(ideal.blue)};
+    if (matching) {
+        command.correction = MatchSkin{idealValues};
+        return command;
+    }
+    const GainResult gains = computeGains(idealValues, colourArgument(parser, target));
     if (gains.outcome != GainOutcome::Ok) {
         refuse(u"The correction is too large: a gain above %1, or a target channel of 0 "
                "under a reference above 0."_s.arg(double(gainLimit)));
     }
-    command.gains = gains.gains;
+    command.correction = gains.gains;
     return command;
 }
 
@@ -80,17 +89,21 @@ CommandLine parseCommandLine(const QCoreApplication &app)
         "orvane --apply --reference R,G,B --target R,G,B --output DIR FILE... corrects each\n"
         "FILE without a window, as the window corrects a photo whose skin colour is the\n"
         "target and should be the reference, and saves it as a JPEG in DIR under its own\n"
-        "name (a taken name gets -1, -2, ..., in the order of the FILEs). Each FILE gets a\n"
-        "line, FILE -> SAVED on the standard output or FILE: reason on the standard error.\n"
+        "name (a taken name gets -1, -2, ..., in the order of the FILEs). With --match-skin\n"
+        "in place of --target, each FILE's target is the skin of the largest face found in\n"
+        "it; a FILE with no face is not saved. Each FILE gets a line, FILE -> SAVED on the\n"
+        "standard output or FILE: reason on the standard error.\n"
         "Exit status: 0 when every photo was saved, 1 when any failed, 2 for wrong arguments."_s);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption apply(u"apply"_s, u"Correct the FILEs without a window."_s);
     const QCommandLineOption reference(u"reference"_s, u"The ideal skin colour."_s, u"R,G,B"_s);
     const QCommandLineOption target(u"target"_s, u"The skin colour in the photos."_s, u"R,G,B"_s);
+    const QCommandLineOption matchSkin(u"match-skin"_s,
+                                       u"Find each photo's skin and match it to the reference."_s);
     const QCommandLineOption output(u"output"_s, u"The folder for the corrected photos."_s,
                                     u"DIR"_s);
-    parser.addOptions({apply, reference, target, output});
+    parser.addOptions({apply, reference, target, matchSkin, output});
     parser.addPositionalArgument(u"FILE"_s, u"The photo to correct."_s, u"[FILE]"_s);
 
     if (!parser.parse(app.arguments()))
@@ -100,9 +113,9 @@ CommandLine parseCommandLine(const QCoreApplication &app)
     if (parser.isSet(u"version"_s))
         parser.showVersion();
     if (parser.isSet(apply))
-        return {{}, applyCommand(parser, reference, target, output)};
+        return {{}, applyCommand(parser, reference, target, matchSkin, output)};
 
-    for (const QCommandLineOption *option : {&reference, &target, &output}) {
+    for (const QCommandLineOption *option : {&reference, &target, &matchSkin, &output}) {
         if (parser.isSet(*option))
             refuse(u"--%1 goes with --apply."_s.arg(option->names().constFirst()));
     }
@@ -121,6 +134,8 @@ bool needsNoDisplay(int argc, char **argv)
             if (argument == option)
                 return true;
         }
+        if (argument == "--match-skin")
+            return true;
         for (const char *option : {"--reference", "--target", "--output"}) {
             if (argument == option || argument.startsWith(QByteArray(option) + '='))
                 return true;

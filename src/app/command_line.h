@@ -1,6 +1,6 @@
 #pragma once
 
-#include "correct/gains.h"
+#include "output/series_export.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,10 +9,11 @@
 
 class QCoreApplication;
 
-// `orvane --apply`: the correction from one skin colour to another over photos, no window.
+// `orvane --apply`: the correction from one skin colour to another over photos, or from each
+// photo's own skin to one colour, no window.
 struct ApplyCommand
 {
-    Gains gains;
+    SeriesCorrection correction;
     QString folder;
     QStringList files;
 };
@@ -27,7 +28,8 @@ struct CommandLine
 // The status of a wrong command line, a refused correction of --apply included.
 inline constexpr int kUsageStatus = 2;
 
-// `orvane [FILE]` or `orvane --apply --reference R,G,B --target R,G,B --output DIR FILE…`.
+// `orvane [FILE]` or `orvane --apply --reference R,G,B --target R,G,B --output DIR FILE…`,
+// with --match-skin in place of --target to match each photo's own skin.
 // --help and --version print and end the program, as does a wrong command line, with one line
 // of reason and kUsageStatus.
 CommandLine parseCommandLine(const QCoreApplication &app);

@@ -17,6 +17,7 @@
 #include "colour/sample_average.h"
 #include "colour/target_pick.h"
 #include "correct/correction_pass.h"
+#include "face/skin_search.h"
 #include "output/jpeg_writer.h"
 #include "output/preview.h"
 #include "photo/jpeg_codec.h"
@@ -93,8 +94,15 @@ void MainForm::wireControls()
     connect(ui_.previewToggle, &QCheckBox::clicked, this, &MainForm::showPreviewFrame);
     connect(ui_.previewImage, &PreviewImage::clicked, this, &MainForm::hidePreviewOnClick);
 
-    const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popupAt(at, false); };
+    const auto showSampleMenu = [this](QPoint at) {
+        menuPhoto_ = nullptr;
+        sampleMenu_->popupAt(at, false);
+    };
     connect(sampleMenu_, &SampleSizeMenu::seriesRequested, series_, &SeriesFlow::start);
+    connect(sampleMenu_, &SampleSizeMenu::skinSearchRequested, this, [this] {
+        if (menuPhoto_)
+            searchSkin(menuPhoto_);
+    });
     for (PhotoBox *swatch : ui_.swatches) {
         connect(swatch, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(swatch, &PhotoBox::pointerMoved, this,
@@ -107,9 +115,14 @@ void MainForm::wireControls()
             [this](QPointF p) { probe(ui_.targetPhoto, p, ui_.targetReadout); });
     connect(ui_.referencePhoto, &PhotoBox::clicked, this, &MainForm::pickReference);
     connect(ui_.targetPhoto, &PhotoBox::clicked, this, &MainForm::pickTarget);
-    connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, showSampleMenu);
-    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this,
-            [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
+    connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, [this](QPoint at) {
+        menuPhoto_ = ui_.referencePhoto;
+        sampleMenu_->popupAt(at, false, canSearchSkin(menuPhoto_));
+    });
+    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this, [this](QPoint at) {
+        menuPhoto_ = ui_.targetPhoto;
+        sampleMenu_->popupAt(at, series_->available(), canSearchSkin(menuPhoto_));
+    });
     for (PhotoBox *photo : {ui_.referencePhoto, ui_.targetPhoto}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
@@ -164,8 +177,8 @@ void MainForm::exitProgram()
 void MainForm::endAllWork()
 {
     stopPass();
-    for (BackgroundJob *job :
-         {referenceLoad_, targetLoad_, metadataRead_, previewRender_, previewDecode_, save_}) {
+    for (BackgroundJob *job : {referenceLoad_, targetLoad_, metadataRead_, previewRender_,
+                               previewDecode_, save_, skinSearch_}) {
         if (job)
             job->abandon();
     }
@@ -208,7 +221,7 @@ QString MainForm::askForPhoto()
 bool MainForm::idle() const
 {
     for (const BackgroundJob *job : {referenceLoad_, targetLoad_, metadataRead_, previewRender_,
-                                     previewDecode_, save_, pass_}) {
+                                     previewDecode_, save_, pass_, skinSearch_}) {
         if (BackgroundJob::running(job))
             return false;
     }
@@ -496,25 +509,69 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
 
 void MainForm::pickReference()
 {
+    ui_.referencePhoto->setOutline({});
     ui_.referenceBoxes.setTexts(channelTexts(splitColour(probe_)));
 }
 
-void MainForm::pickTarget()
+bool MainForm::pickTarget()
 {
+    ui_.targetPhoto->setOutline({});
     const ChannelTexts referenceTexts = ui_.referenceBoxes.texts();
     if (!hasReference(leadingNumbers(referenceTexts))) {
         notify(tr("请首先选择皮肤样本或在标准照片中选择理想皮肤！"));
-        return;
+        return false;
     }
     const std::optional<ChannelValues> reference = completeNumbers(referenceTexts);
     if (!reference) {
         showInvalidNumber();
-        return;
+        return false;
     }
     const TargetPick pick = ::pickTarget(*reference, probe_);
     ui_.targetBoxes.setTexts(channelTexts(pick.target));
     ui_.differenceBoxes.setTexts(decimalTexts(pick.differences));
     targetChannels_ = pick.target;
+    return true;
+}
+
+bool MainForm::canSearchSkin(const PhotoBox *photo) const
+{
+    // The pass's rows are not to be read while it rewrites them.
+    return !photo->image().isNull() && !(photo == ui_.targetPhoto && BackgroundJob::running(pass_));
+}
+
+void MainForm::searchSkin(PhotoBox *photo)
+{
+    if (!canSearchSkin(photo))
+        return;
+    if (skinSearch_)
+        skinSearch_->abandon();
+    // Shares the pixels: a pass waits for the search before it writes them, and a new picture
+    // is a new image.
+    const QImage picture = photo->image();
+    searchingTarget_ = photo == ui_.targetPhoto;
+    skinSearch_ = BackgroundJob::start<std::optional<SkinSample>>(
+        this, 1, [picture](WorkProgress &) { return findSkin(picture); },
+        [this, photo, key = picture.cacheKey()](std::optional<SkinSample> skin) {
+            skinFound(photo, key, skin);
+        });
+    watch(skinSearch_, false);
+}
+
+void MainForm::skinFound(PhotoBox *photo, qint64 pictureKey, const std::optional<SkinSample> &skin)
+{
+    // Found in a picture no longer shown: what it found means nothing now.
+    if (photo->image().cacheKey() != pictureKey)
+        return;
+    if (!skin) {
+        notify(tr("未找到人脸，请手动选取皮肤！"));
+        return;
+    }
+    probe_ = colourWordFromRgb(skin->colour);
+    if (photo == ui_.referencePhoto)
+        pickReference();
+    else if (!pickTarget())
+        return;
+    photo->setOutline(skin->region);
 }
 
 void MainForm::correct()
@@ -547,7 +604,8 @@ void MainForm::runCorrectionPass()
 
     // The preview being made would show the picture as it was; it must also let go of the
     // pixels before the pass writes them, or the first write copies them all.
-    for (BackgroundJob *job : {previewRender_, previewDecode_}) {
+    for (BackgroundJob *job :
+         {previewRender_, previewDecode_, searchingTarget_ ? skinSearch_ : nullptr}) {
         if (job)
             job->stopAndWait(false);
     }

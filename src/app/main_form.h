@@ -26,6 +26,7 @@ class SeriesFlow;
 struct LoadedPhoto;
 struct SavedPhoto;
 struct PassOutcome;
+struct SkinSample;
 class WorkProgress;
 
 // The program's one window: owns every control, the target photo and the window state, and
@@ -100,7 +101,11 @@ private:
     // Colours and the correction.
     void probe(const PhotoBox *source, QPointF position, QLineEdit *readout);
     void pickReference();
-    void pickTarget();
+    bool pickTarget();
+    // "自动选取肤色": picks the skin of the largest face in a photo as a click on it would.
+    bool canSearchSkin(const PhotoBox *photo) const;
+    void searchSkin(PhotoBox *photo);
+    void skinFound(PhotoBox *photo, qint64 pictureKey, const std::optional<SkinSample> &skin);
     void correct();
     void runCorrectionPass();
     void showPassProgress();
@@ -142,6 +147,10 @@ private:
     QPointer<BackgroundJob> previewDecode_;
     QPointer<BackgroundJob> save_;
     QPointer<BackgroundJob> pass_;
+    QPointer<BackgroundJob> skinSearch_;
+    bool searchingTarget_ = false;
+    // The photo whose context menu is open; none for a swatch's.
+    PhotoBox *menuPhoto_ = nullptr;
     std::function<PhotoMetadata(const QString &)> readMetadata_;
     std::function<void(int row, const WorkProgress &)> passHook_;
 

@@ -20,6 +20,7 @@ void PhotoBox::setImage(QImage image)
 void PhotoBox::showPicture(const QImage *picture)
 {
     shown_ = picture ? picture : &own_;
+    setOutline({});
     if (shown_ != &own_)
         own_ = QImage();
     // An empty box keeps the size it was given.
@@ -47,10 +48,27 @@ void PhotoBox::paintEvent(QPaintEvent *event)
     QRect source = exposed.translated(-contents.topLeft()) & image.rect();
     if (heldFrom_ >= 0)
         source &= QRect(0, 0, image.width(), heldFrom_);
-    if (source.isEmpty())
-        return;
     QPainter painter(this);
-    painter.drawImage(source.topLeft() + contents.topLeft(), image, source);
+    if (!source.isEmpty())
+        painter.drawImage(source.topLeft() + contents.topLeft(), image, source);
+    if (!outline_.isEmpty()) {
+        // Dashes of two colours stay visible on light and dark skin alike.
+        const QRectF box =
+            QRectF(outline_.translated(contents.topLeft())).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.setClipRect(contents);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(box);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(box);
+    }
+}
+
+void PhotoBox::setOutline(const QRect &region)
+{
+    if (region == outline_)
+        return;
+    outline_ = region;
+    update();
 }
 
 // Qt hands a widget its position rounded to whole logical pixels, which on a screen scaled to

@@ -22,6 +22,11 @@ public:
     void showPicture(const QImage *picture);
     const QImage &image() const { return *shown_; }
 
+    // Outlines a region of the picture, in image pixels, until another picture is shown or the
+    // outline is cleared (an empty region).
+    void setOutline(const QRect &region);
+    const QRect &outline() const { return outline_; }
+
     // Repaints these rows of the picture.
     void updateRows(int first, int last);
     // Rows from `row` on are being rewritten on another thread: they keep what was last painted
@@ -54,6 +59,7 @@ private:
     QImage own_;
     const QImage *shown_ = &own_;
     int heldFrom_ = -1;
+    QRect outline_;
     // The press this release ends fell on the border, so neither counts.
     bool pressOnBorder_ = false;
 };

@@ -39,23 +39,27 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, side] { choose(side); });
     }
+    skinSeparator_ = new QAction(this);
+    skinSeparator_->setSeparator(true);
+    skinSearch_ = new QAction(tr("自动选取肤色"), this);
     seriesSeparator_ = new QAction(this);
     seriesSeparator_->setSeparator(true);
     series_ = new QAction(tr("应用到其他照片…"), this);
     // Not to the menu: a menu cuts every connection from an action to itself when it takes
     // the action away.
     connect(series_, &QAction::triggered, series_, [this] { emit seriesRequested(); });
+    connect(skinSearch_, &QAction::triggered, skinSearch_, [this] { emit skinSearchRequested(); });
 }
 
-void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries)
+void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries, bool offerSkinSearch)
 {
     // Added and taken away rather than hidden, so that the menu holds only what it shows.
-    if (offerSeries) {
+    for (QAction *action : {skinSeparator_, skinSearch_, seriesSeparator_, series_})
+        removeAction(action);
+    if (offerSkinSearch)
+        addActions({skinSeparator_, skinSearch_});
+    if (offerSeries)
         addActions({seriesSeparator_, series_});
-    } else {
-        removeAction(seriesSeparator_);
-        removeAction(series_);
-    }
     popup(globalPosition);
 }
 

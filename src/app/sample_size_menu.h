@@ -3,8 +3,9 @@
 #include <QMenu>
 
 // The pictures' context menu: how large a square the probe averages. One choice for every
-// picture, kept across runs in the user's settings; a single pixel until one is made. The
-// target's menu may also offer the last correction for other photos.
+// picture, kept across runs in the user's settings; a single pixel until one is made. A photo's
+// menu may also offer to pick its skin by itself, and the target's the last correction for
+// other photos.
 class SampleSizeMenu : public QMenu
 {
     Q_OBJECT
@@ -15,16 +16,20 @@ public:
     // The side of the square, in image pixels: 1, 3, 5 or 11.
     int side() const { return side_; }
 
-    // Opens the menu at a point of the screen, with "应用到其他照片…" when offerSeries.
-    void popupAt(QPoint globalPosition, bool offerSeries);
+    // Opens the menu at a point of the screen, with "自动选取肤色" when offerSkinSearch and
+    // "应用到其他照片…" when offerSeries.
+    void popupAt(QPoint globalPosition, bool offerSeries, bool offerSkinSearch = false);
 
 signals:
     void seriesRequested();
+    void skinSearchRequested();
 
 private:
     void choose(int side);
 
     int side_ = 1;
+    QAction *skinSeparator_;
+    QAction *skinSearch_;
     QAction *seriesSeparator_;
     QAction *series_;
 };

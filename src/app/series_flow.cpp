@@ -22,6 +22,10 @@ QString reasonText(const SeriesPhoto &photo)
         return QCoreApplication::translate("SeriesFlow", "无法打开该图片文件");
     case SeriesPhoto::Outcome::OutOfMemory:
         return QCoreApplication::translate("SeriesFlow", "内存不足");
+    case SeriesPhoto::Outcome::NoFace:
+        return QCoreApplication::translate("SeriesFlow", "未找到人脸");
+    case SeriesPhoto::Outcome::GainsTooLarge:
+        return QCoreApplication::translate("SeriesFlow", "需校正色差过大");
     case SeriesPhoto::Outcome::NotWritten:
         break;
     case SeriesPhoto::Outcome::Saved:

@@ -1,6 +1,7 @@
 #include "output/series_export.h"
 
 #include "correct/correction_pass.h"
+#include "face/skin_search.h"
 #include "output/jpeg_writer.h"
 #include "output/metadata.h"
 #include "output/new_file.h"
@@ -15,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -44,7 +46,27 @@ struct PreparedPhoto
     QByteArray jpeg; // empty when the photo failed before it could be written
 };
 
-PreparedPhoto preparePhoto(const QString &source, const ChannelTables &tables)
+// The tables for one photo: the series' own, or from the photo's skin when matching.
+std::optional<ChannelTables> tablesFor(const QImage &image, const MatchSkin &match,
+                                       Outcome &refused)
+{
+    const std::optional<SkinSample> skin = findSkin(image);
+    if (!skin) {
+        refused = Outcome::NoFace;
+        return std::nullopt;
+    }
+    const GainResult gains =
+        computeGains(match.reference, splitColour(colourWordFromRgb(skin->colour)));
+    if (gains.outcome != GainOutcome::Ok) {
+        refused = Outcome::GainsTooLarge;
+        return std::nullopt;
+    }
+    return ChannelTables(gains.gains);
+}
+
+// shared holds the tables of a series with one set of gains, and nothing when matching.
+PreparedPhoto preparePhoto(const QString &source, const SeriesCorrection &correction,
+                           const std::optional<ChannelTables> &shared)
 {
     PreparedPhoto prepared{notStarted(source), {}};
     SeriesPhoto &result = prepared.result;
@@ -55,6 +77,13 @@ PreparedPhoto preparePhoto(const QString &source, const ChannelTables &tables)
         return prepared;
     }
     QImage &image = photo.image;
+    std::optional<ChannelTables> own;
+    if (!shared) {
+        own = tablesFor(image, std::get<MatchSkin>(correction), result.outcome);
+        if (!own)
+            return prepared;
+    }
+    const ChannelTables &tables = shared ? *shared : *own;
     for (int y = 0; y < image.height(); ++y)
         correctRow(reinterpret_cast<QRgb *>(image.scanLine(y)), image.width(), tables);
     const EncodedJpeg jpeg = encodeAsSaved(image);
@@ -72,13 +101,15 @@ PreparedPhoto preparePhoto(const QString &source, const ChannelTables &tables)
 } // namespace
 
 QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folder,
-                                const Gains &gains, const std::atomic<bool> &cancel,
+                                const SeriesCorrection &correction, const std::atomic<bool> &cancel,
                                 const SeriesReport &report)
 {
     QList<SeriesPhoto> results;
     for (const QString &source : sources)
         results.append(notStarted(source));
-    const ChannelTables tables(gains);
+    std::optional<ChannelTables> shared;
+    if (const Gains *gains = std::get_if<Gains>(&correction))
+        shared.emplace(*gains);
     // A photo done before an earlier one waits with its JPEG for its name: a few may wait, so
     // that both workers keep busy without a whole series held in memory.
     constexpr int kAhead = 4;
@@ -149,7 +180,7 @@ QList<SeriesPhoto> exportSeries(const QStringList &sources, const QString &folde
             lock.unlock();
             PreparedPhoto prepared{notStarted(sources.at(index)), {}};
             try {
-                prepared = preparePhoto(sources.at(index), tables);
+                prepared = preparePhoto(sources.at(index), correction, shared);
             } catch (const std::bad_alloc &) {
                 prepared = {notStarted(sources.at(index)), {}};
                 prepared.result.outcome = Outcome::OutOfMemory;
