@@ -1,13 +1,9 @@
 // How close skin matching brings real portraits under a colour cast back to their own skin.
-// Each portrait is given four casts and saved as JPEG; each is corrected towards the portrait's
-// skin colour before the cast, and the corrected skin is compared with that colour (CIEDE2000),
-// both measured over a patch of skin marked by hand, not found by the face search. Pictures
-// without a face are given the same casts and must come out with nothing saved.
+// Each portrait is given four casts and saved as JPEG; the program corrects each towards the
+// portrait's skin colour before the cast, and the corrected skin is compared with that colour
+// (CIEDE2000), both measured over patches of skin marked by hand, not found by the face search.
+// Pictures without a face are given the same casts and must come out with nothing saved.
 // Usage: bench_skin_match (fetches the pictures into the user's cache folder on first run)
-
-#include "correct/correction_pass.h"
-#include "correct/gains.h"
-#include "face/skin_search.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -183,24 +179,23 @@ double deltaE2000(const Lab &one, const Lab &two)
                      rT * (dC / sC) * (dH / sH));
 }
 
-// The correction as the program makes it, in this process: the skin of the largest face aimed at
-// the reference, written into `folder` under the file's name, or nothing written.
+// The correction as users get it: the program's own skin matching, aimed at the reference and
+// writing into `folder` under the file's name, or nothing there.
 void matchSkin(const QString &file, const std::array<double, 3> &reference, const QDir &folder)
 {
-    QImage photo(file);
-    photo = photo.convertToFormat(QImage::Format_RGB32);
-    const std::optional<SkinSample> skin = findSkin(photo);
-    if (!skin)
-        return;
-    const GainResult gains =
-        computeGains({reference[0], reference[1], reference[2]},
-                     {qRed(skin->colour), qGreen(skin->colour), qBlue(skin->colour)});
-    if (gains.outcome != GainOutcome::Ok)
-        return;
-    const ChannelTables tables(gains.gains);
-    for (int y = 0; y < photo.height(); ++y)
-        correctRow(reinterpret_cast<QRgb *>(photo.scanLine(y)), photo.width(), tables);
-    photo.save(folder.filePath(QFileInfo(file).fileName()), "JPEG", 95);
+    const QString colour = QStringLiteral("%1,%2,%3")
+                               .arg(std::lround(reference[0]))
+                               .arg(std::lround(reference[1]))
+                               .arg(std::lround(reference[2]));
+    QProcess program;
+    // Its line per photo says what the saved files show.
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QProcess::nullDevice());
+    program.start(QStringLiteral(ORVANE_PROGRAM),
+                  {QStringLiteral("--apply"), QStringLiteral("--reference"), colour,
+                   QStringLiteral("--match-skin"), QStringLiteral("--output"), folder.path(),
+                   file});
+    program.waitForFinished(120000);
 }
 
 QString castFileName(const char *picture, int cast)
