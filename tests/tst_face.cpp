@@ -138,6 +138,8 @@ void TestFace::sampleSkin_data()
     row("dark, warm lamp", dark, warm);
     row("dark, dim", dark, dim);
     row("ruddy, warm lamp", ruddy, warm);
+    QTest::newRow("light, 24-bit")
+        << shiningPortrait(light, size).convertToFormat(QImage::Format_RGB888) << light.rgb();
 
     QTest::newRow("near black") << plain(size, QColor(22, 16, 12)) << QRgb(0);
     QTest::newRow("vivid red") << plain(size, QColor(200, 30, 10)) << QRgb(0);
