@@ -12,13 +12,17 @@
 #include "test_support.h"
 
 #include <QProcessEnvironment>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 // How far a pixel on the middle row is from a colour, over all channels.
 static int distance(const QImage &image, int x, QRgb c)
@@ -206,6 +210,50 @@ private slots:
         QCOMPARE(outcome.result, PassResult::Completed);
         QCOMPARE(rows, QList<int>{100});
         QCOMPARE(progressPercent(0, 0), 100); // a one-row picture
+    }
+
+    // Random pictures against a slow per-pixel reference without tables: single rows, whole
+    // pictures and bands of a few hundred rows, each band above 2^16 pixels on two threads.
+    void passMatchesSlowReference_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<Gains>("gains");
+        const Gains skin{0.1f, 0.2f, -0.05882353f}, steep{3.0f, -0.5f, 1.5f};
+        for (const QSize size :
+             {QSize(1, 1), QSize(17, 3), QSize(300, 221), QSize(257, 1001), QSize(1024, 515)})
+            for (const Gains &gains : {skin, steep})
+                QTest::addRow("%dx%d, %s", size.width(), size.height(),
+                              gains == skin ? "skin" : "steep")
+                    << size << gains;
+    }
+
+    void passMatchesSlowReference()
+    {
+        QFETCH(QSize, size);
+        QFETCH(Gains, gains);
+        QRandomGenerator random(quint32(size.width() * 31 + size.height()));
+        const QImage source = painted(size, [&](int, int) { return random.generate(); });
+        const auto reference = [](float gain, int v) {
+            const double scaled = double(gain) * v + v, whole = std::floor(scaled);
+            const bool up =
+                scaled - whole > 0.5 || (scaled - whole == 0.5 && std::fmod(whole, 2.0) != 0);
+            return std::clamp(int(whole) + int(up), 0, 255);
+        };
+        for (const std::chrono::nanoseconds interval :
+             std::initializer_list<std::chrono::nanoseconds>{0ns, 300us, 1h}) {
+            QImage image = source.copy();
+            runCorrectionPass(image, gains, interval, [](int, int, ColourWord) { return true; });
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x) {
+                    const QRgb was = source.pixel(x, y), is = image.pixel(x, y);
+                    const QRgb want =
+                        qRgb(reference(gains.red, qRed(was)), reference(gains.green, qGreen(was)),
+                             reference(gains.blue, qBlue(was)));
+                    if (is != want)
+                        QFAIL(qPrintable(u"(%1, %2): %3 for %4"_s.arg(x).arg(y).arg(is, 8, 16).arg(
+                            want, 8, 16)));
+                }
+        }
     }
 
     // Where the photo lands after a drag is the window's; only the rounding is here.
