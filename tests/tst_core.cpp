@@ -273,6 +273,9 @@ private slots:
         QTest::newRow("width limit") << QSizeF(1690, 1000) << QSizeF(845, 500) << QSize(1054, 623);
         QTest::newRow("height limit") << QSizeF(600, 1200) << QSizeF(280, 560) << QSize(298, 598);
         QTest::newRow("both") << QSizeF(2000, 1500) << QSizeF(2240.0 / 3, 560) << QSize(749, 561);
+        // A quarter would be exactly as wide as the frame but a row short of it.
+        QTest::newRow("strip") << QSizeF(3384, 44) << QSizeF(845, 44.0 / 3384 * 845)
+                               << QSize(1268, 15);
     }
 
     void previewCoversFrame()
