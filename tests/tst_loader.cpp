@@ -342,11 +342,18 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("tolerance");
-        for (const char *name : {"format-rgb8.tif", "format-lzw.tif", "format-lossless.webp",
-                                 "format-lossy.webp", "format-8bit.heic", "format-irot.heic"})
+        for (const char *name :
+             {"format-rgb8.tif", "format-lzw.tif", "format-lossless.webp", "format-lossy.webp",
+              "format-8bit.heic", "format-irot.heic", "format-topdown.bmp"})
             QTest::newRow(name) << QString::fromLatin1(name) << 0;
         for (const char *name : {"format-rgb16.tif", "format-10bit.heic"})
             QTest::newRow(name) << QString::fromLatin1(name) << 1;
+        // A thumbnail's end marker inside its EXIF segment ends nothing. The IDCT and colour
+        // conversion may differ from ImageMagick's by a step; a grey fill or a CMYK picture
+        // taken as YCbCr by far more.
+        for (const char *name :
+             {"format-progressive.jpg", "format-thumbnail.jpg", "format-cmyk.jpg"})
+            QTest::newRow(name) << QString::fromLatin1(name) << 0;
     }
 
     void formatsMatchAnotherDecoder()
