@@ -208,20 +208,16 @@ private slots:
                 scaled - whole > 0.5 || (scaled - whole == 0.5 && std::fmod(whole, 2.0) != 0);
             return std::clamp(int(whole) + int(up), 0, 255);
         };
+        const QImage expected = painted(size, [&](int x, int y) {
+            const QRgb was = source.pixel(x, y);
+            return qRgb(reference(gains.red, qRed(was)), reference(gains.green, qGreen(was)),
+                        reference(gains.blue, qBlue(was)));
+        });
         for (const std::chrono::nanoseconds interval :
              std::initializer_list<std::chrono::nanoseconds>{0ns, 300us, 1h}) {
             QImage image = source.copy();
             runCorrectionPass(image, gains, interval, [](int, int, ColourWord) { return true; });
-            for (int y = 0; y < size.height(); ++y)
-                for (int x = 0; x < size.width(); ++x) {
-                    const QRgb was = source.pixel(x, y), is = image.pixel(x, y);
-                    const QRgb want =
-                        qRgb(reference(gains.red, qRed(was)), reference(gains.green, qGreen(was)),
-                             reference(gains.blue, qBlue(was)));
-                    if (is != want)
-                        QFAIL(qPrintable(u"(%1, %2): %3 for %4"_s.arg(x).arg(y).arg(is, 8, 16).arg(
-                            want, 8, 16)));
-                }
+            QCOMPARE(image, expected);
         }
     }
 
