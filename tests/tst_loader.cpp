@@ -2,6 +2,7 @@
 #include "photo/heif_codec.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
+#include "photo/work_progress.h"
 #include "test_support.h"
 
 #include <QImageWriter>
@@ -342,11 +343,18 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("tolerance");
-        for (const char *name : {"format-rgb8.tif", "format-lzw.tif", "format-lossless.webp",
-                                 "format-lossy.webp", "format-8bit.heic", "format-irot.heic"})
+        for (const char *name :
+             {"format-rgb8.tif", "format-lzw.tif", "format-lossless.webp", "format-lossy.webp",
+              "format-8bit.heic", "format-irot.heic", "format-topdown.bmp"})
             QTest::newRow(name) << QString::fromLatin1(name) << 0;
         for (const char *name : {"format-rgb16.tif", "format-10bit.heic"})
             QTest::newRow(name) << QString::fromLatin1(name) << 1;
+        // A thumbnail's end marker inside its EXIF segment ends nothing. The IDCT and colour
+        // conversion may differ from ImageMagick's by a step; a grey fill or a CMYK picture
+        // taken as YCbCr by far more.
+        for (const char *name :
+             {"format-progressive.jpg", "format-thumbnail.jpg", "format-cmyk.jpg"})
+            QTest::newRow(name) << QString::fromLatin1(name) << 0;
     }
 
     void formatsMatchAnotherDecoder()
@@ -357,7 +365,10 @@ private slots:
         const QImage expected = QImage(path.left(path.lastIndexOf(u'.')) + u".png"_s)
                                     .convertToFormat(QImage::Format_RGB32);
         QVERIFY(!expected.isNull());
-        const LoadedPhoto photo = loadPhoto(path);
+        WorkProgress progress;
+        const LoadedPhoto photo = loadPhoto(path, &progress);
+        // Our own decoder, which shows its progress, reads every JPEG but CMYK ones.
+        QCOMPARE(progress.fraction(), name.endsWith(u".jpg"_s) && !name.contains(u"cmyk"_s));
         QVERIFY2(photo.ok(), qPrintable(photo.error));
         QCOMPARE(photo.image.format(), QImage::Format_RGB32);
         QCOMPARE(photo.image.size(), expected.size());

@@ -98,10 +98,17 @@ private slots:
         exif["Exif.Image.Orientation"] = uint16_t(6);
         exif["Exif.Photo.PixelXDimension"] = uint32_t(64);
         exif["Exif.Photo.PixelYDimension"] = uint32_t(48);
+        exif["Exif.Image.ImageWidth"] = uint32_t(64);
+        exif["Exif.Image.ImageLength"] = uint32_t(48);
         const QByteArray thumbnail = encodeJpeg(gradient({16, 12}), 80).data;
         Exiv2::ExifThumb(exif).setJpegThumbnail(bytesOf(thumbnail), long(thumbnail.size()));
         image->xmpData()["Xmp.xmp.CreatorTool"] = "Orvane Test";
         image->xmpData()["Xmp.tiff.Orientation"] = "6";
+        for (const auto &[key, value] : {std::pair{"Xmp.tiff.ImageWidth", "64"},
+                                         {"Xmp.tiff.ImageLength", "48"},
+                                         {"Xmp.exif.PixelXDimension", "64"},
+                                         {"Xmp.exif.PixelYDimension", "48"}})
+            image->xmpData()[key] = value;
         Exiv2::XmpTextValue alternatives;
         alternatives.setXmpArrayType(Exiv2::XmpValue::xaAlt);
         image->xmpData().add(Exiv2::XmpKey("Xmp.xmp.Thumbnails"), &alternatives);
@@ -115,23 +122,44 @@ private slots:
         QVERIFY(camera_.xmp.contains("xmpGImg:image")); // or its removal would prove nothing
     }
 
+    // Every tag is kept as the camera wrote it, but those of the orientation, the sides and
+    // the thumbnails.
     void keepsWhatTheCameraWroteForTheUprightPicture()
     {
         const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
         const MetadataResult saved = withMetadata(plain, camera_, {48, 64});
         QVERIFY(saved.leftOut.isEmpty());
 
-        const auto seen = Exiv2::ImageFactory::open(bytesOf(saved.jpeg), long(saved.jpeg.size()));
-        seen->readMetadata();
-        Exiv2::ExifData &exif = seen->exifData();
-        QCOMPARE(tag(exif, "Exif.Image.Orientation"), u"1"_s); // the maker kept is tst_photos'
-        QCOMPARE(tag(exif, "Exif.Photo.PixelXDimension"), u"48"_s);
-        QCOMPARE(tag(exif, "Exif.Photo.PixelYDimension"), u"64"_s);
-        QCOMPARE(Exiv2::ExifThumbC(exif).copy().size_, 0);
-        QCOMPARE(tag(seen->xmpData(), "Xmp.xmp.CreatorTool"), u"Orvane Test"_s);
-        QCOMPARE(tag(seen->xmpData(), "Xmp.tiff.Orientation"), u"1"_s);
-        QCOMPARE(tag(seen->xmpData(), "Xmp.xmp.Thumbnails[1]/xmpGImg:image"), QString());
-        QCOMPARE(tag(seen->iptcData(), "Iptc.Application2.Caption"), u"A portrait"_s);
+        const auto tags = [](const QByteArray &jpeg) {
+            const auto image = Exiv2::ImageFactory::open(bytesOf(jpeg), long(jpeg.size()));
+            image->readMetadata();
+            QMap<QString, QString> all;
+            const auto add = [&](const auto &data) {
+                for (const auto &datum : data)
+                    all[QString::fromStdString(datum.key())] =
+                        QString::fromStdString(datum.toString());
+            };
+            add(image->exifData());
+            add(image->xmpData());
+            add(image->iptcData());
+            all.remove(u"Exif.Image.ExifTag"_s); // an offset, which moves
+            return all;
+        };
+        QMap<QString, QString> expected = tags(readFile(dir_.filePath(u"camera.jpg"_s)));
+        for (const QString &key : expected.keys()) {
+            if (key.startsWith(u"Exif.Thumbnail.") || key.startsWith(u"Xmp.xmp.Thumbnails") ||
+                key.startsWith(u"Exif.Image.Image"))
+                expected.remove(key);
+        }
+        for (const char *key : {"Exif.Image.Orientation", "Xmp.tiff.Orientation"})
+            expected[QLatin1StringView(key)] = u"1"_s;
+        for (const char *key :
+             {"Exif.Photo.PixelXDimension", "Xmp.tiff.ImageWidth", "Xmp.exif.PixelXDimension"})
+            expected[QLatin1StringView(key)] = u"48"_s;
+        for (const char *key :
+             {"Exif.Photo.PixelYDimension", "Xmp.tiff.ImageLength", "Xmp.exif.PixelYDimension"})
+            expected[QLatin1StringView(key)] = u"64"_s;
+        QCOMPARE(tags(saved.jpeg), expected);
 
         // A viewer that honours the tags shows the picture as it was saved, in its colours.
         QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));

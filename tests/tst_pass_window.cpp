@@ -19,10 +19,29 @@ class TestPassWindow : public QObject
     Q_OBJECT
 
     QColor targetPixel(int x, int y) const { return f_.ui().targetPhoto->image().pixelColor(x, y); }
+    // Whether the target box has repainted rows first..last of its photo since painted_ was
+    // cleared.
+    bool repainted(int first, int last) const
+    {
+        const PhotoBox *box = f_.ui().targetPhoto;
+        const QRect rows(0, first, box->image().width(), last - first + 1);
+        return (QRegion(rows.translated(box->contentsRect().topLeft())) - painted_).isEmpty();
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted_ += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
     WindowFixture f_;
+    QRegion painted_;
 
 private slots:
-    void init() { QVERIFY(f_.open()); }
+    void init()
+    {
+        QVERIFY(f_.open());
+        f_.ui().targetPhoto->installEventFilter(this);
+    }
     void cleanup() { f_.close(); }
 
     void referencePicks()
@@ -122,7 +141,8 @@ private slots:
     }
 
     // The action buttons wait for the pass; the bar follows the rows and ends full and still;
-    // the text ends at 100 %. A one-row picture must not make the bar busy.
+    // the text ends at 100 %, the whole photo repainted. A one-row picture must not make the
+    // bar busy.
     void progressStepsToHundred()
     {
         for (const int height : {101, 1}) {
@@ -132,6 +152,7 @@ private slots:
             QList<int> rows;
             const auto spy =
                 connect(bar, &QProgressBar::valueChanged, this, [&](int v) { rows << v; });
+            painted_ = {};
             f_.ui().correctButton->click();
             QCOMPARE(f_.enabledStates(), u"0000"_s);
             QVERIFY(f_.settle());
@@ -140,6 +161,7 @@ private slots:
             QCOMPARE(bar->maximum(), std::max(height - 1, 1)); // a busy bar has an empty range
             QCOMPARE(rows.last(), bar->maximum());
             QVERIFY(std::is_sorted(rows.begin(), rows.end()));
+            QVERIFY(repainted(0, height - 1));
         }
     }
 
@@ -151,8 +173,8 @@ private slots:
         QTest::newRow("exit") << QByteArray("exit");
     }
 
-    // Held after row 50 until the window stops it: the rows up to 50 are corrected, the rest
-    // untouched, and the window goes on as after a stopped pass.
+    // Held after row 50 until the window stops it: the rows up to 50 are corrected and shown,
+    // the rest untouched, and the window goes on as after a stopped pass.
     void passStopsForNewTargetCloseAndExit()
     {
         QFETCH(QByteArray, action);
@@ -170,8 +192,10 @@ private slots:
                 std::this_thread::yield();
         });
         QSignalSpy exit(f_.form.get(), &MainForm::exitRequested);
+        painted_ = {};
         f_.ui().correctButton->click();
         QTRY_VERIFY(held);
+        QTRY_VERIFY(repainted(0, 50));
         if (action == "close")
             f_.form->close();
         else

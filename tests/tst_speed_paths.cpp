@@ -1,6 +1,7 @@
 #include "app/background_job.h"
 #include "correct/correction_pass.h"
 #include "memory_limit.h"
+#include "photo/image_memory.h"
 #include "photo/jpeg_codec.h"
 #include "photo/photo_loader.h"
 #include "test_support.h"
@@ -87,9 +88,12 @@ private slots:
 
     // A photo above the old limit of 2^27 pixels: 65,500 x 2,056, mostly the grey the decoder
     // fills a short stream with, so that it is cheap to make. It loads, corrects and saves; one
-    // few rows more than 400 megapixels is refused from its header alone.
+    // few rows more than 400 megapixels is refused from its header alone. A medium-format
+    // camera's photo is within the limit.
     void largePhotoLoadsCorrectsAndSaves()
     {
+        QVERIFY(fitsPhotoLimits({23000, 17400}));
+        QVERIFY(!fitsPhotoLimits({20480, 20481}));
         QTemporaryDir dir;
         QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
         strip.fill(qRgb(200, 100, 50));

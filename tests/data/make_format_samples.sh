@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Remakes the HEIC, WebP and TIFF samples of tst_loader, each with a PNG beside it decoded by
-# another program (heif-convert, ImageMagick), which the loader must match pixel for pixel.
+# Remakes the HEIC, WebP, TIFF, JPEG and BMP samples of tst_loader, each with a PNG beside it
+# decoded by another program (heif-convert, ImageMagick), which the loader must match.
 # Needs imagemagick, libheif-examples and python3. The samples are committed; run this only to
 # change them.
 set -euo pipefail
@@ -100,6 +100,42 @@ for place, insert in sorted([(ipco + ipco_size, irot), (association, bytes([inde
     data[place:place] = insert
 open(sys.argv[2], 'wb').write(data)
 PY
+
+# JPEG: progressive; CMYK; and one whose EXIF holds a thumbnail, end marker and all.
+convert "$work/source.png" -quality 90 -interlace JPEG format-progressive.jpg
+convert "$work/source.png" -quality 90 -colorspace CMYK format-cmyk.jpg
+convert "$work/source.png" -quality 90 "$work/plain.jpg"
+convert "$work/source.png" -resize 8x8 -quality 50 "$work/thumbnail.jpg"
+python3 - "$work/plain.jpg" "$work/thumbnail.jpg" format-thumbnail.jpg <<'PY'
+import struct, sys
+
+photo, thumbnail = (open(name, 'rb').read() for name in sys.argv[1:3])
+# Big-endian TIFF: an empty IFD0 linking to IFD1, whose two entries place the thumbnail.
+ifd1 = 8 + 2 + 4
+tiff = b'MM\0\x2a' + struct.pack('>I', 8) + struct.pack('>HI', 0, ifd1)
+after = ifd1 + 2 + 2 * 12 + 4
+tiff += struct.pack('>H', 2) + struct.pack('>HHII', 0x201, 4, 1, after)
+tiff += struct.pack('>HHII', 0x202, 4, 1, len(thumbnail)) + struct.pack('>I', 0) + thumbnail
+app1 = b'Exif\0\0' + tiff
+open(sys.argv[3], 'wb').write(photo[:2] + b'\xff\xe1' + struct.pack('>H', len(app1) + 2) + app1 +
+                              photo[2:])
+PY
+# BMP: rows stored top-down, as a negative height says.
+convert "$work/source.png" -type TrueColor BMP3:"$work/bottom-up.bmp"
+python3 - "$work/bottom-up.bmp" format-topdown.bmp <<'PY'
+import struct, sys
+
+data = bytearray(open(sys.argv[1], 'rb').read())
+offset, = struct.unpack_from('<I', data, 10)
+width, height = struct.unpack_from('<ii', data, 18)
+row = (width * 3 + 3) // 4 * 4
+rows = [data[offset + i * row:offset + (i + 1) * row] for i in range(height)]
+struct.pack_into('<i', data, 22, -height)
+data[offset:offset + row * height] = b''.join(reversed(rows))
+open(sys.argv[2], 'wb').write(data)
+PY
+cp "$work/source.png" format-topdown.png
+for f in format-*.jpg; do convert "$f" -colorspace sRGB -depth 8 "PNG24:${f%.*}.png"; done
 
 for f in format-*.tif format-lossy.webp; do convert "$f" -depth 8 "PNG24:${f%.*}.png"; done
 cp "$work/source.png" format-lossless.png
