@@ -295,6 +295,10 @@
         <source>应用到其他照片…</source>
         <translation>Apply to other photos…</translation>
     </message>
+    <message>
+        <source>逐张匹配肤色…</source>
+        <translation>Match each photo's skin…</translation>
+    </message>
 </context>
 <context>
     <name>SeriesFlow</name>

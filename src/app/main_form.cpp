@@ -95,6 +95,10 @@ void MainForm::wireControls()
 
     const auto showSampleMenu = [this](QPoint at) { sampleMenu_->popupAt(at, false); };
     connect(sampleMenu_, &SampleSizeMenu::seriesRequested, series_, &SeriesFlow::start);
+    connect(sampleMenu_, &SampleSizeMenu::matchSeriesRequested, this, [this] {
+        if (const std::optional<ChannelValues> reference = usableReference())
+            series_->startMatching(*reference);
+    });
     for (PhotoBox *swatch : ui_.swatches) {
         connect(swatch, &PhotoBox::menuRequested, this, showSampleMenu);
         connect(swatch, &PhotoBox::pointerMoved, this,
@@ -108,8 +112,9 @@ void MainForm::wireControls()
     connect(ui_.referencePhoto, &PhotoBox::clicked, this, &MainForm::pickReference);
     connect(ui_.targetPhoto, &PhotoBox::clicked, this, &MainForm::pickTarget);
     connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, showSampleMenu);
-    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this,
-            [this](QPoint at) { sampleMenu_->popupAt(at, series_->available()); });
+    connect(ui_.targetPhoto, &PhotoBox::menuRequested, this, [this](QPoint at) {
+        sampleMenu_->popupAt(at, series_->available(), usableReference() && !series_->running());
+    });
     for (PhotoBox *photo : {ui_.referencePhoto, ui_.targetPhoto}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
         connect(photo, &PhotoBox::released, this,
@@ -497,6 +502,12 @@ void MainForm::probe(const PhotoBox *source, QPointF position, QLineEdit *readou
 void MainForm::pickReference()
 {
     ui_.referenceBoxes.setTexts(channelTexts(splitColour(probe_)));
+}
+
+std::optional<ChannelValues> MainForm::usableReference() const
+{
+    const std::optional<ChannelValues> reference = completeNumbers(ui_.referenceBoxes.texts());
+    return reference && hasReference(*reference) ? reference : std::nullopt;
 }
 
 void MainForm::pickTarget()

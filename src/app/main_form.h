@@ -101,6 +101,8 @@ private:
     void probe(const PhotoBox *source, QPointF position, QLineEdit *readout);
     void pickReference();
     void pickTarget();
+    // The reference boxes' colour when a match of skin can aim at it: whole numbers, not all 0.
+    std::optional<ChannelValues> usableReference() const;
     void correct();
     void runCorrectionPass();
     void showPassProgress();

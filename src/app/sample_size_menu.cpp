@@ -45,17 +45,22 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
     // Not to the menu: a menu cuts every connection from an action to itself when it takes
     // the action away.
     connect(series_, &QAction::triggered, series_, [this] { emit seriesRequested(); });
+    matchSeries_ = new QAction(tr("逐张匹配肤色…"), this);
+    connect(matchSeries_, &QAction::triggered, matchSeries_,
+            [this] { emit matchSeriesRequested(); });
 }
 
-void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries)
+void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries, bool offerMatch)
 {
     // Added and taken away rather than hidden, so that the menu holds only what it shows.
-    if (offerSeries) {
-        addActions({seriesSeparator_, series_});
-    } else {
-        removeAction(seriesSeparator_);
-        removeAction(series_);
-    }
+    for (QAction *action : {seriesSeparator_, series_, matchSeries_})
+        removeAction(action);
+    if (offerSeries || offerMatch)
+        addAction(seriesSeparator_);
+    if (offerSeries)
+        addAction(series_);
+    if (offerMatch)
+        addAction(matchSeries_);
     popup(globalPosition);
 }
 

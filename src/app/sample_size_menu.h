@@ -15,11 +15,13 @@ public:
     // The side of the square, in image pixels: 1, 3, 5 or 11.
     int side() const { return side_; }
 
-    // Opens the menu at a point of the screen, with "应用到其他照片…" when offerSeries.
-    void popupAt(QPoint globalPosition, bool offerSeries);
+    // Opens the menu at a point of the screen, with "应用到其他照片…" when offerSeries and
+    // "逐张匹配肤色…" when offerMatch.
+    void popupAt(QPoint globalPosition, bool offerSeries, bool offerMatch = false);
 
 signals:
     void seriesRequested();
+    void matchSeriesRequested();
 
 private:
     void choose(int side);
@@ -27,4 +29,5 @@ private:
     int side_ = 1;
     QAction *seriesSeparator_;
     QAction *series_;
+    QAction *matchSeries_;
 };
