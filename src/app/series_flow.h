@@ -40,6 +40,7 @@ public:
 
     // Ask for the photos and the folder, then start; a cancel in either dialog ends quietly.
     void start();
+    // Each photo from its own skin toward reference; no pass needed.
     void startMatching(const ChannelValues &reference);
 
 signals:
