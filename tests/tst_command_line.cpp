@@ -198,10 +198,12 @@ private slots:
             "--target and --match-skin cannot go together");
         row("neither target nor match", u"--apply --reference 1,1,1 --output out a.bmp"_s, 2, "",
             "--apply needs --target or --match-skin");
+        row("no reference", u"--apply --match-skin --output out face.png"_s, 2, "",
+            "--apply needs --reference");
         row("match without --apply", u"--match-skin a.bmp"_s, 2, "",
             "--match-skin goes with --apply");
         row("gain over the limit",
-            u"--apply --reference 202,1,1 --target 1,1,1 --output out a.bmp"_s, 2, "", "too large");
+            u"--apply --reference 202,0,0 --target 1,0,0 --output out a.bmp"_s, 2, "", "too large");
         // One rule for both colours.
         const std::pair<QString, QByteArray> colours[] = {
             {u"9,9x,9 --target 9,9,9"_s, "--reference"_ba},

@@ -304,6 +304,34 @@ private slots:
         QCOMPARE(status, 0);
 #endif
     }
+
+    // "逐张匹配肤色…" needs no pass, only a reference the boxes read whole and not all 0, and
+    // aims at the boxes as they are when it starts; the box names a photo with no face.
+    void windowMatchesEachPhotosSkin()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.prepare({6, 5});
+        const QString entry = u"逐张匹配肤色…"_s;
+        const ChannelBoxes &boxes = f.ui().referenceBoxes;
+        for (const QString &red : {u"0"_s, u"2x"_s, u""_s}) {
+            boxes.setTexts({red, u"0"_s, u"0"_s});
+            QVERIFY2(!f.menu(f.ui().targetPhoto, {2, 2}).contains(entry), qPrintable(red));
+        }
+        QVERIFY(!f.menu(f.ui().referencePhoto, {2, 2}).contains(entry));
+        boxes.setTexts({u"200"_s, u"170"_s, u"150"_s});
+        QVERIFY(syntheticPortrait(QColor(170, 120, 110)).save(path(u"face.png"_s)));
+        QVERIFY(gradient({40, 30}).save(path(u"plain.png"_s)));
+        f.desktop.manyAnswers << QStringList{path(u"face.png"_s), path(u"plain.png"_s)};
+        f.desktop.folderAnswers << folder(u"matched"_s);
+        QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
+        QVERIFY(f.menu(f.ui().targetPhoto, {2, 2}, entry).contains(entry));
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 1 张照片，1 张未能保存。"_s));
+        QCOMPARE(f.desktop.messages[0].lines,
+                 QStringList({u"face.png → face.jpg"_s, u"plain.png：未找到人脸"_s}));
+        QVERIFY(near(cheek(path(u"matched/face.jpg"_s)), {200, 170, 150}));
+    }
 };
 
 QTEST_MAIN(TestSeries)

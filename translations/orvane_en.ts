@@ -303,6 +303,10 @@
         <source>自动选取肤色</source>
         <translation>Pick skin automatically</translation>
     </message>
+    <message>
+        <source>逐张匹配肤色…</source>
+        <translation>Match each photo's skin…</translation>
+    </message>
 </context>
 <context>
     <name>SeriesFlow</name>

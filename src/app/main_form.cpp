@@ -96,12 +96,16 @@ void MainForm::wireControls()
 
     const auto showSampleMenu = [this](QPoint at) {
         menuPhoto_ = nullptr;
-        sampleMenu_->popupAt(at, false);
+        sampleMenu_->popupAt(at);
     };
     connect(sampleMenu_, &SampleSizeMenu::seriesRequested, series_, &SeriesFlow::start);
     connect(sampleMenu_, &SampleSizeMenu::skinSearchRequested, this, [this] {
         if (menuPhoto_)
             searchSkin(menuPhoto_);
+    });
+    connect(sampleMenu_, &SampleSizeMenu::matchSeriesRequested, this, [this] {
+        if (const std::optional<ChannelValues> reference = usableReference())
+            series_->startMatching(*reference);
     });
     for (PhotoBox *swatch : ui_.swatches) {
         connect(swatch, &PhotoBox::menuRequested, this, showSampleMenu);
@@ -117,11 +121,13 @@ void MainForm::wireControls()
     connect(ui_.targetPhoto, &PhotoBox::clicked, this, &MainForm::pickTarget);
     connect(ui_.referencePhoto, &PhotoBox::menuRequested, this, [this](QPoint at) {
         menuPhoto_ = ui_.referencePhoto;
-        sampleMenu_->popupAt(at, false, canSearchSkin(menuPhoto_));
+        sampleMenu_->popupAt(at, {.skinSearch = canSearchSkin(menuPhoto_)});
     });
     connect(ui_.targetPhoto, &PhotoBox::menuRequested, this, [this](QPoint at) {
         menuPhoto_ = ui_.targetPhoto;
-        sampleMenu_->popupAt(at, series_->available(), canSearchSkin(menuPhoto_));
+        sampleMenu_->popupAt(at, {.skinSearch = canSearchSkin(menuPhoto_),
+                                  .series = series_->available(),
+                                  .matchedSeries = usableReference() && !series_->running()});
     });
     for (PhotoBox *photo : {ui_.referencePhoto, ui_.targetPhoto}) {
         connect(photo, &PhotoBox::pressed, this, [this, photo](QPointF p) { pressOn(photo, p); });
@@ -511,6 +517,12 @@ void MainForm::pickReference()
 {
     ui_.referencePhoto->setOutline({});
     ui_.referenceBoxes.setTexts(channelTexts(splitColour(probe_)));
+}
+
+std::optional<ChannelValues> MainForm::usableReference() const
+{
+    const std::optional<ChannelValues> reference = completeNumbers(ui_.referenceBoxes.texts());
+    return reference && hasReference(*reference) ? reference : std::nullopt;
 }
 
 bool MainForm::pickTarget()

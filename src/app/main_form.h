@@ -102,6 +102,8 @@ private:
     void probe(const PhotoBox *source, QPointF position, QLineEdit *readout);
     void pickReference();
     bool pickTarget();
+    // The reference boxes' colour when a match of skin can aim at it: whole numbers, not all 0.
+    std::optional<ChannelValues> usableReference() const;
     // "自动选取肤色": picks the skin of the largest face in a photo as a click on it would.
     bool canSearchSkin(const PhotoBox *photo) const;
     void searchSkin(PhotoBox *photo);

@@ -49,17 +49,24 @@ SampleSizeMenu::SampleSizeMenu(QWidget *parent)
     // the action away.
     connect(series_, &QAction::triggered, series_, [this] { emit seriesRequested(); });
     connect(skinSearch_, &QAction::triggered, skinSearch_, [this] { emit skinSearchRequested(); });
+    matchSeries_ = new QAction(tr("逐张匹配肤色…"), this);
+    connect(matchSeries_, &QAction::triggered, matchSeries_,
+            [this] { emit matchSeriesRequested(); });
 }
 
-void SampleSizeMenu::popupAt(QPoint globalPosition, bool offerSeries, bool offerSkinSearch)
+void SampleSizeMenu::popupAt(QPoint globalPosition, MenuOffers offers)
 {
     // Added and taken away rather than hidden, so that the menu holds only what it shows.
-    for (QAction *action : {skinSeparator_, skinSearch_, seriesSeparator_, series_})
+    for (QAction *action : {skinSeparator_, skinSearch_, seriesSeparator_, series_, matchSeries_})
         removeAction(action);
-    if (offerSkinSearch)
+    if (offers.skinSearch)
         addActions({skinSeparator_, skinSearch_});
-    if (offerSeries)
-        addActions({seriesSeparator_, series_});
+    if (offers.series || offers.matchedSeries)
+        addAction(seriesSeparator_);
+    if (offers.series)
+        addAction(series_);
+    if (offers.matchedSeries)
+        addAction(matchSeries_);
     popup(globalPosition);
 }
 

@@ -84,8 +84,18 @@ SeriesFlow::~SeriesFlow()
 
 void SeriesFlow::start()
 {
-    if (!available())
-        return;
+    if (available())
+        run(*gains_);
+}
+
+void SeriesFlow::startMatching(const ChannelValues &reference)
+{
+    if (!running())
+        run(MatchSkin{reference});
+}
+
+void SeriesFlow::run(const SeriesCorrection &correction)
+{
     const QStringList photos = desktop_.openFiles(window_, seriesOpenRequest());
     if (photos.isEmpty())
         return;
@@ -108,9 +118,8 @@ void SeriesFlow::start()
     showCount(0);
     progress_->show();
 
-    const Gains gains = *gains_;
-    thread_ = QThread::create([this, photos, folder, gains] {
-        results_ = exportSeries(photos, folder, gains, cancel_, [this](int done, int, auto &) {
+    thread_ = QThread::create([this, photos, folder, correction] {
+        results_ = exportSeries(photos, folder, correction, cancel_, [this](int done, int, auto &) {
             QMetaObject::invokeMethod(this, [this, done] { showCount(done); });
         });
     });

@@ -19,9 +19,10 @@ class QWidget;
 QString writeFailureText(int error);
 
 // "应用到其他照片…": the last pass's correction over photos the user chooses, saved into a
-// folder. The work runs off the GUI thread behind a progress dialog that can cancel it, so the
-// window stays live; the window's own photos, boxes and buttons are never touched. One box
-// sums up at the end, with a line for each photo worked on: its new name or why it has none.
+// folder; or "逐张匹配肤色…": each of them corrected from its own skin toward a reference. The work
+// runs off the GUI thread behind a progress dialog that can cancel it, so the window stays live;
+// the window's own photos, boxes and buttons are never touched. One box sums up at the end, with a
+// line for each photo worked on: its new name or why it has none.
 class SeriesFlow : public QObject
 {
     Q_OBJECT
@@ -35,15 +36,19 @@ public:
     void setGains(std::optional<Gains> gains) { gains_ = gains; }
     // Whether the menu may offer a series now: a pass has completed and no series is running.
     bool available() const { return gains_ && !thread_; }
+    bool running() const { return thread_; }
 
-    // Asks for the photos and the folder, then starts; a cancel in either dialog ends quietly.
+    // Ask for the photos and the folder, then start; a cancel in either dialog ends quietly.
     void start();
+    // Each photo from its own skin toward reference; no pass needed.
+    void startMatching(const ChannelValues &reference);
 
 signals:
     // The series ended and its summary was shown.
     void finished();
 
 private:
+    void run(const SeriesCorrection &correction);
     void showCount(int done);
     void finish();
 

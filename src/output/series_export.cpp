@@ -46,7 +46,8 @@ struct PreparedPhoto
     QByteArray jpeg; // empty when the photo failed before it could be written
 };
 
-// The tables for one photo: the series' own, or from the photo's skin when matching.
+// The tables a photo's own skin asks for; nothing, with the reason in refused, when the photo
+// shows no face or its skin is too far from the reference.
 std::optional<ChannelTables> tablesFor(const QImage &image, const MatchSkin &match,
                                        Outcome &refused)
 {
