@@ -33,12 +33,6 @@ QImage shownPixels(const QByteArray &jpeg)
     return image;
 }
 
-// A tag as an independent reader sees it, empty if absent.
-template <typename Data> QString tag(Data &data, const char *key)
-{
-    return QString::fromStdString(data[key].toString());
-}
-
 // A small PNG with the chunks put after its header.
 QByteArray pngWith(const QByteArray &chunks)
 {
