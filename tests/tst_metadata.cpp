@@ -197,91 +197,83 @@ private slots:
     }
 
     // Exiv2 takes any file with "ftyp" at byte 4 for a container and loops over its boxes;
-    // only JPEG and PNG, known by their own signatures, are given to it. An Exif segment that
-    // claims more bytes than the file holds gives the plain picture and the reason. (That a BMP
-    // has nothing to keep and nothing missing is tst_photos' save.)
-    void otherOrUnreadableFilesGiveThePlainPicture_data()
+    // only JPEG and PNG, known by their own signatures, are given to it. A part that cannot be
+    // read, or too large for its cost, is left out and named before Exiv2 reads it, and the save
+    // names it again; the rest of the file's metadata is kept. (That a BMP has nothing to keep
+    // and nothing missing is tst_photos' save.)
+    void unreadablePartsAreLeftOutAndNamed_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("unreadable");
-        QTest::newRow("ppm claiming a box")
-            << "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x') << 0;
+        QTest::addColumn<int>("lost"); // a MetadataPart, or -1: none
+        QTest::addColumn<int>("kept"); // -1: none, and the save is the plain picture
+        const auto row = [](const char *name, const QByteArray &file, int lost, int kept) {
+            QTest::newRow(name) << file << lost << kept;
+        };
+        row("ppm claiming a box", "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x'), -1, -1);
         // Photo formats whose metadata is not read: what they carry is named as left out.
         QByteArray xmpTiff = encoded(gradient({8, 8}), "tiff");
         const qint64 ifd = qFromLittleEndian<quint32>(xmpTiff.constData() + 4);
         xmpTiff[ifd + 2] = char(0xbc); // the first tag becomes 700, XMP
         xmpTiff[ifd + 3] = char(0x02);
-        QTest::newRow("tiff with xmp") << xmpTiff << 1;
+        const int exifPart = int(MetadataPart::Exif), xmpPart = int(MetadataPart::Xmp),
+                  iptcPart = int(MetadataPart::Iptc), iccPart = int(MetadataPart::IccProfile),
+                  allParts = int(MetadataPart::All);
+        row("tiff with xmp", xmpTiff, allParts, -1);
         const QByteArray webp = encoded(gradient({8, 8}), "webp").mid(12);
         const QByteArray vp8x = "VP8X"_ba + "\x0a\0\0\0\x08\0\0\0\x07\0\0\x07\0\0"_ba;
-        QTest::newRow("webp flagged exif") << "RIFF\0\0\0\0WEBP"_ba + vp8x + webp << 1;
-        QTest::newRow("heic") << readFile(QFINDTESTDATA("data/format-8bit.heic")) << 0;
-        QTest::newRow("exif past the end")
-            << QByteArray(encodeJpeg(gradient({16, 16}), 80).data)
-                   .insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba)
-                   .left(40)
-            << 1;
-    }
-
-    void otherOrUnreadableFilesGiveThePlainPicture()
-    {
-        QFETCH(QByteArray, file);
-        const PhotoMetadata metadata =
-            readMetadata(writeFile(dir_.filePath(u"portrait.jpg"_s), file));
-        QVERIFY(metadata.isEmpty());
-        QTEST(int(metadata.unreadable.size()), "unreadable");
+        row("webp flagged exif", "RIFF\0\0\0\0WEBP"_ba + vp8x + webp, allParts, -1);
+        row("heic", readFile(QFINDTESTDATA("data/format-8bit.heic")), -1, -1);
         const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
-        const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
-        QCOMPARE(saved.jpeg, plain);
-        QCOMPARE(saved.leftOut, metadata.unreadable);
-    }
+        row("exif past the end",
+            QByteArray(plain)
+                .insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba)
+                .left(40),
+            exifPart, -1);
 
-    // A part too large for its cost is left out and named before Exiv2 reads it; the rest
-    // of the file's metadata is kept.
-    void oversizedPartsAreLeftOut_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<MetadataPart>("lost");
-        QTest::addColumn<MetadataPart>("kept");
-        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
         const QByteArray exif = jpegSegment(0xE1, "Exif\0\0"_ba + camera_.exif);
         const QByteArray xmp = xmpPacket("http://ns.example.org/a/", "kept");
-        QTest::newRow("jpeg profile of 5 MiB")
-            << QByteArray(plain).insert(2, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p')))
-            << MetadataPart::IccProfile << MetadataPart::Exif;
-        QTest::newRow("jpeg photoshop blocks of 1.1 MiB")
-            << QByteArray(plain).insert(
-                   2, exif + jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'))
-                                 .repeated(20))
-            << MetadataPart::Iptc << MetadataPart::Exif;
-        QTest::newRow("png with two profiles")
-            << pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_))
-            << MetadataPart::IccProfile << MetadataPart::Xmp;
+        row("jpeg profile of 5 MiB",
+            QByteArray(plain).insert(2, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p'))),
+            iccPart, exifPart);
+        row("jpeg photoshop blocks of 1.1 MiB",
+            QByteArray(plain).insert(
+                2,
+                exif +
+                    jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8')).repeated(20)),
+            iptcPart, exifPart);
+        row("png with two profiles", pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_)),
+            iccPart, xmpPart);
         // Past what Exiv2 inflates at all: it would drop the profile without a word, after 0.6 s.
-        QTest::newRow("png profile of 40 MiB")
-            << pngWith(pngProfile(icc_ + QByteArray(40 << 20, 'p')) + pngXmp(xmp))
-            << MetadataPart::IccProfile << MetadataPart::Xmp;
-        QTest::newRow("png xmp over one jpeg segment")
-            << pngWith(pngProfile(icc_) +
-                       pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x'))))
-            << MetadataPart::Xmp << MetadataPart::IccProfile;
+        row("png profile of 40 MiB",
+            pngWith(pngProfile(icc_ + QByteArray(40 << 20, 'p')) + pngXmp(xmp)), iccPart, xmpPart);
+        row("png xmp over one jpeg segment",
+            pngWith(pngProfile(icc_) +
+                    pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))),
+            xmpPart, iccPart);
     }
 
-    void oversizedPartsAreLeftOut()
+    void unreadablePartsAreLeftOutAndNamed()
     {
         QFETCH(QByteArray, file);
-        QFETCH(MetadataPart, lost);
-        QFETCH(MetadataPart, kept);
-        const PhotoMetadata metadata = readMetadata(writeFile(dir_.filePath(u"large"_s), file));
-        QCOMPARE(metadata.unreadable.size(), 1);
-        QCOMPARE(metadata.unreadable.first().part, lost);
-        QVERIFY(!metadata.unreadable.first().reason.isEmpty());
+        QFETCH(int, lost);
+        QFETCH(int, kept);
+        const PhotoMetadata metadata = readMetadata(writeFile(dir_.filePath(u"file"_s), file));
+        QCOMPARE(metadata.unreadable.size(), lost < 0 ? 0 : 1);
         const QByteArray parts[] = {metadata.exif, metadata.xmp, metadata.iptc,
                                     metadata.iccProfile};
-        QVERIFY(parts[int(lost)].isEmpty());
-        QVERIFY(!parts[int(kept)].isEmpty());
-        if (kept == MetadataPart::IccProfile)
+        if (lost >= 0) {
+            QCOMPARE(int(metadata.unreadable.first().part), lost);
+            QVERIFY(!metadata.unreadable.first().reason.isEmpty());
+            QVERIFY(lost == int(MetadataPart::All) || parts[lost].isEmpty());
+        }
+        QCOMPARE(metadata.isEmpty(), kept < 0);
+        QVERIFY(kept < 0 || !parts[kept].isEmpty());
+        if (kept == int(MetadataPart::IccProfile))
             QCOMPARE(metadata.iccProfile, icc_);
+        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
+        const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
+        QCOMPARE(saved.jpeg == plain, kept < 0);
+        QCOMPARE(saved.leftOut, metadata.unreadable);
     }
 
     // Two photos bind one prefix to different namespaces, read and saved on two threads at
