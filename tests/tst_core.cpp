@@ -17,7 +17,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 
