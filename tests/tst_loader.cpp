@@ -175,14 +175,6 @@ private slots:
         const Outcome outcome = size.isValid() ? Outcome::Ok : Outcome::Unreadable;
         const QString path =
             writeFile(dir_.filePath(QString::fromLatin1(QTest::currentDataTag())), bytes);
-        // Freed blocks of the picture's sizes full of a pattern: a decoder that does not write
-        // all of its buffer shows the pattern rather than the zeros of fresh pages.
-        for (const qsizetype bytes :
-             {size.width() * size.height(), size.width() * size.height() * 4}) {
-            std::vector<QByteArray> blocks;
-            for (int i = 0; i < 16; ++i)
-                blocks.emplace_back(bytes, char(0x5a));
-        }
         const LoadedPhoto photo = loadPhoto(path);
         QCOMPARE(photo.outcome, outcome);
         QCOMPARE(photo.error.isEmpty(), outcome == Outcome::Ok);
