@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -37,12 +38,17 @@ inline QImage filled(QSize size, QColor colour)
     return image;
 }
 
-// A picture in a file format Qt writes.
-inline QByteArray encoded(const QImage &image, const char *format = "png")
+// A picture in a file format Qt writes, with the orientation tag that undoes turn.
+inline QByteArray
+encoded(const QImage &image, const char *format = "png", int quality = -1,
+        QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.setTransformation(turn);
+    writer.write(image);
     return buffer.data();
 }
 

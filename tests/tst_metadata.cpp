@@ -33,12 +33,6 @@ QImage shownPixels(const QByteArray &jpeg)
     return image;
 }
 
-// A tag as an independent reader sees it, empty if absent.
-template <typename Data> QString tag(Data &data, const char *key)
-{
-    return QString::fromStdString(data[key].toString());
-}
-
 // A small PNG with the chunks put after its header.
 QByteArray pngWith(const QByteArray &chunks)
 {
@@ -123,12 +117,37 @@ private slots:
     }
 
     // Every tag is kept as the camera wrote it, but those of the orientation, the sides and
-    // the thumbnails.
+    // the thumbnails. Whatever cannot be read or written is left out and named; the rest is kept.
+    // A grey or CMYK profile in a colour JPEG makes viewers reject the picture.
+    void keepsWhatTheCameraWroteForTheUprightPicture_data()
+    {
+        QTest::addColumn<int>("lost"); // a MetadataPart, or -1: none
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray damaged = QByteArray("<x:xmpmeta damaged").repeated(4);
+        QTest::newRow("all kept") << -1 << QByteArray();
+        QTest::newRow("exif damaged") << int(MetadataPart::Exif) << damaged;
+        QTest::newRow("xmp damaged") << int(MetadataPart::Xmp) << damaged;
+        QTest::newRow("iptc damaged") << int(MetadataPart::Iptc) << damaged;
+        QTest::newRow("icc damaged") << int(MetadataPart::IccProfile) << damaged;
+        QTest::newRow("grey icc") << int(MetadataPart::IccProfile)
+                                  << QByteArray(icc_).replace(16, 4, "GRAY");
+    }
+
     void keepsWhatTheCameraWroteForTheUprightPicture()
     {
+        QFETCH(int, lost);
+        QFETCH(QByteArray, bytes);
+        PhotoMetadata metadata = camera_;
+        QByteArray *parts[] = {&metadata.exif, &metadata.xmp, &metadata.iptc, &metadata.iccProfile};
+        if (lost >= 0)
+            *parts[lost] = bytes;
         const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
-        const MetadataResult saved = withMetadata(plain, camera_, {48, 64});
-        QVERIFY(saved.leftOut.isEmpty());
+        const MetadataResult saved = withMetadata(plain, metadata, {48, 64});
+        QCOMPARE(saved.leftOut.size(), lost < 0 ? 0 : 1);
+        if (lost >= 0) {
+            QCOMPARE(int(saved.leftOut.first().part), lost);
+            QVERIFY(!saved.leftOut.first().reason.isEmpty());
+        }
 
         const auto tags = [](const QByteArray &jpeg) {
             const auto image = Exiv2::ImageFactory::open(bytesOf(jpeg), long(jpeg.size()));
@@ -146,11 +165,6 @@ private slots:
             return all;
         };
         QMap<QString, QString> expected = tags(readFile(dir_.filePath(u"camera.jpg"_s)));
-        for (const QString &key : expected.keys()) {
-            if (key.startsWith(u"Exif.Thumbnail.") || key.startsWith(u"Xmp.xmp.Thumbnails") ||
-                key.startsWith(u"Exif.Image.Image"))
-                expected.remove(key);
-        }
         for (const char *key : {"Exif.Image.Orientation", "Xmp.tiff.Orientation"})
             expected[QLatin1StringView(key)] = u"1"_s;
         for (const char *key :
@@ -159,135 +173,100 @@ private slots:
         for (const char *key :
              {"Exif.Photo.PixelYDimension", "Xmp.tiff.ImageLength", "Xmp.exif.PixelYDimension"})
             expected[QLatin1StringView(key)] = u"64"_s;
+        const QString lostTags[] = {u"Exif."_s, u"Xmp."_s, u"Iptc."_s, u"none"_s};
+        for (const QString &key : expected.keys()) {
+            if (key.startsWith(u"Exif.Thumbnail.") || key.startsWith(u"Xmp.xmp.Thumbnails") ||
+                key.startsWith(u"Exif.Image.Image") ||
+                (lost >= 0 && key.startsWith(lostTags[lost])))
+                expected.remove(key);
+        }
         QCOMPARE(tags(saved.jpeg), expected);
 
         // A viewer that honours the tags shows the picture as it was saved, in its colours.
         QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));
-        QCOMPARE(QImage::fromData(saved.jpeg).colorSpace(), QColorSpace(QColorSpace::DisplayP3));
-    }
-
-    // Whatever cannot be read or written is left out and named; the rest is kept.
-    // A grey or CMYK profile in a colour JPEG makes viewers reject the picture.
-    void damagedMetadataNeverBlocksTheSave_data()
-    {
-        QTest::addColumn<MetadataPart>("lost");
-        QTest::addColumn<QByteArray>("bytes");
-        const QByteArray damaged = QByteArray("<x:xmpmeta damaged").repeated(4);
-        QTest::newRow("exif") << MetadataPart::Exif << damaged;
-        QTest::newRow("xmp") << MetadataPart::Xmp << damaged;
-        QTest::newRow("iptc") << MetadataPart::Iptc << damaged;
-        QTest::newRow("icc") << MetadataPart::IccProfile << damaged;
-        QTest::newRow("grey icc") << MetadataPart::IccProfile
-                                  << QByteArray(icc_).replace(16, 4, "GRAY");
-    }
-
-    void damagedMetadataNeverBlocksTheSave()
-    {
-        QFETCH(MetadataPart, lost);
-        QFETCH(QByteArray, bytes);
-        PhotoMetadata damaged = camera_;
-        QByteArray *parts[] = {&damaged.exif, &damaged.xmp, &damaged.iptc, &damaged.iccProfile};
-        *parts[int(lost)] = bytes;
-        const QByteArray plain = encodeJpeg(gradient({48, 64}), 80).data;
-        const MetadataResult saved = withMetadata(plain, damaged, {48, 64});
-
-        QCOMPARE(saved.leftOut.size(), 1);
-        QCOMPARE(saved.leftOut.first().part, lost);
-        QVERIFY(!saved.leftOut.first().reason.isEmpty());
-        const PhotoMetadata kept =
-            readMetadata(writeFile(dir_.filePath(u"kept.jpg"_s), saved.jpeg));
-        const QByteArray keptParts[] = {kept.exif, kept.xmp, kept.iptc, kept.iccProfile};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(keptParts[i].isEmpty(), i == int(lost));
-        QCOMPARE(shownPixels(saved.jpeg), shownPixels(plain));
+        QCOMPARE(QImage::fromData(saved.jpeg).colorSpace(),
+                 lost == int(MetadataPart::IccProfile) ? QColorSpace()
+                                                       : QColorSpace(QColorSpace::DisplayP3));
     }
 
     // Exiv2 takes any file with "ftyp" at byte 4 for a container and loops over its boxes;
-    // only JPEG and PNG, known by their own signatures, are given to it. An Exif segment that
-    // claims more bytes than the file holds gives the plain picture and the reason. (That a BMP
-    // has nothing to keep and nothing missing is tst_photos' save.)
-    void otherOrUnreadableFilesGiveThePlainPicture_data()
+    // only JPEG and PNG, known by their own signatures, are given to it. A part that cannot be
+    // read, or too large for its cost, is left out and named before Exiv2 reads it, and the save
+    // names it again; the rest of the file's metadata is kept. (That a BMP has nothing to keep
+    // and nothing missing is tst_photos' save.)
+    void unreadablePartsAreLeftOutAndNamed_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("unreadable");
-        QTest::newRow("ppm claiming a box")
-            << "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x') << 0;
+        QTest::addColumn<int>("lost"); // a MetadataPart, or -1: none
+        QTest::addColumn<int>("kept"); // -1: none, and the save is the plain picture
+        const auto row = [](const char *name, const QByteArray &file, int lost, int kept) {
+            QTest::newRow(name) << file << lost << kept;
+        };
+        row("ppm claiming a box", "P6\n#ftyp\n16 16\n255\n"_ba + QByteArray(768, 'x'), -1, -1);
         // Photo formats whose metadata is not read: what they carry is named as left out.
         QByteArray xmpTiff = encoded(gradient({8, 8}), "tiff");
         const qint64 ifd = qFromLittleEndian<quint32>(xmpTiff.constData() + 4);
         xmpTiff[ifd + 2] = char(0xbc); // the first tag becomes 700, XMP
         xmpTiff[ifd + 3] = char(0x02);
-        QTest::newRow("tiff with xmp") << xmpTiff << 1;
+        const int exifPart = int(MetadataPart::Exif), xmpPart = int(MetadataPart::Xmp),
+                  iptcPart = int(MetadataPart::Iptc), iccPart = int(MetadataPart::IccProfile),
+                  allParts = int(MetadataPart::All);
+        row("tiff with xmp", xmpTiff, allParts, -1);
         const QByteArray webp = encoded(gradient({8, 8}), "webp").mid(12);
         const QByteArray vp8x = "VP8X"_ba + "\x0a\0\0\0\x08\0\0\0\x07\0\0\x07\0\0"_ba;
-        QTest::newRow("webp flagged exif") << "RIFF\0\0\0\0WEBP"_ba + vp8x + webp << 1;
-        QTest::newRow("heic") << readFile(QFINDTESTDATA("data/format-8bit.heic")) << 0;
-        QTest::newRow("exif past the end")
-            << QByteArray(encodeJpeg(gradient({16, 16}), 80).data)
-                   .insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba)
-                   .left(40)
-            << 1;
-    }
-
-    void otherOrUnreadableFilesGiveThePlainPicture()
-    {
-        QFETCH(QByteArray, file);
-        const PhotoMetadata metadata =
-            readMetadata(writeFile(dir_.filePath(u"portrait.jpg"_s), file));
-        QVERIFY(metadata.isEmpty());
-        QTEST(int(metadata.unreadable.size()), "unreadable");
+        row("webp flagged exif", "RIFF\0\0\0\0WEBP"_ba + vp8x + webp, allParts, -1);
+        row("heic", readFile(QFINDTESTDATA("data/format-8bit.heic")), -1, -1);
         const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
-        const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
-        QCOMPARE(saved.jpeg, plain);
-        QCOMPARE(saved.leftOut, metadata.unreadable);
-    }
+        row("exif past the end",
+            QByteArray(plain)
+                .insert(2, QByteArray::fromHex("ffe1fff0") + "Exif\0\0II*\0"_ba)
+                .left(40),
+            exifPart, -1);
 
-    // A part too large for its cost is left out and named before Exiv2 reads it; the rest
-    // of the file's metadata is kept.
-    void oversizedPartsAreLeftOut_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<MetadataPart>("lost");
-        QTest::addColumn<MetadataPart>("kept");
-        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
         const QByteArray exif = jpegSegment(0xE1, "Exif\0\0"_ba + camera_.exif);
         const QByteArray xmp = xmpPacket("http://ns.example.org/a/", "kept");
-        QTest::newRow("jpeg profile of 5 MiB")
-            << QByteArray(plain).insert(2, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p')))
-            << MetadataPart::IccProfile << MetadataPart::Exif;
-        QTest::newRow("jpeg photoshop blocks of 1.1 MiB")
-            << QByteArray(plain).insert(
-                   2, exif + jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'))
-                                 .repeated(20))
-            << MetadataPart::Iptc << MetadataPart::Exif;
-        QTest::newRow("png with two profiles")
-            << pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_))
-            << MetadataPart::IccProfile << MetadataPart::Xmp;
+        row("jpeg profile of 5 MiB",
+            QByteArray(plain).insert(2, exif + jpegProfile(icc_ + QByteArray(5 << 20, 'p'))),
+            iccPart, exifPart);
+        row("jpeg photoshop blocks of 1.1 MiB",
+            QByteArray(plain).insert(
+                2,
+                exif +
+                    jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8')).repeated(20)),
+            iptcPart, exifPart);
+        row("png with two profiles", pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_)),
+            iccPart, xmpPart);
         // Past what Exiv2 inflates at all: it would drop the profile without a word, after 0.6 s.
-        QTest::newRow("png profile of 40 MiB")
-            << pngWith(pngProfile(icc_ + QByteArray(40 << 20, 'p')) + pngXmp(xmp))
-            << MetadataPart::IccProfile << MetadataPart::Xmp;
-        QTest::newRow("png xmp over one jpeg segment")
-            << pngWith(pngProfile(icc_) +
-                       pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x'))))
-            << MetadataPart::Xmp << MetadataPart::IccProfile;
+        row("png profile of 40 MiB",
+            pngWith(pngProfile(icc_ + QByteArray(40 << 20, 'p')) + pngXmp(xmp)), iccPart, xmpPart);
+        row("png xmp over one jpeg segment",
+            pngWith(pngProfile(icc_) +
+                    pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))),
+            xmpPart, iccPart);
     }
 
-    void oversizedPartsAreLeftOut()
+    void unreadablePartsAreLeftOutAndNamed()
     {
         QFETCH(QByteArray, file);
-        QFETCH(MetadataPart, lost);
-        QFETCH(MetadataPart, kept);
-        const PhotoMetadata metadata = readMetadata(writeFile(dir_.filePath(u"large"_s), file));
-        QCOMPARE(metadata.unreadable.size(), 1);
-        QCOMPARE(metadata.unreadable.first().part, lost);
-        QVERIFY(!metadata.unreadable.first().reason.isEmpty());
+        QFETCH(int, lost);
+        QFETCH(int, kept);
+        const PhotoMetadata metadata = readMetadata(writeFile(dir_.filePath(u"file"_s), file));
+        QCOMPARE(metadata.unreadable.size(), lost < 0 ? 0 : 1);
         const QByteArray parts[] = {metadata.exif, metadata.xmp, metadata.iptc,
                                     metadata.iccProfile};
-        QVERIFY(parts[int(lost)].isEmpty());
-        QVERIFY(!parts[int(kept)].isEmpty());
-        if (kept == MetadataPart::IccProfile)
+        if (lost >= 0) {
+            QCOMPARE(int(metadata.unreadable.first().part), lost);
+            QVERIFY(!metadata.unreadable.first().reason.isEmpty());
+            QVERIFY(lost == int(MetadataPart::All) || parts[lost].isEmpty());
+        }
+        QCOMPARE(metadata.isEmpty(), kept < 0);
+        QVERIFY(kept < 0 || !parts[kept].isEmpty());
+        if (kept == int(MetadataPart::IccProfile))
             QCOMPARE(metadata.iccProfile, icc_);
+        const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
+        const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
+        QCOMPARE(saved.jpeg == plain, kept < 0);
+        QCOMPARE(saved.leftOut, metadata.unreadable);
     }
 
     // Two photos bind one prefix to different namespaces, read and saved on two threads at
