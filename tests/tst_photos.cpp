@@ -247,6 +247,13 @@ private slots:
         QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(5, 30));
         QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-20, 30));
         QCOMPARE(f_.texts({f_.ui().referenceBoxes}), u"9 8 7"_s);
+        // A click on it picks its colour and leaves the readout.
+        const QString readout = f_.ui().referenceReadout->text();
+        const QColor colour = swatch->image().pixelColor(10, 20);
+        f_.clickAt(swatch, {10, 20});
+        QCOMPARE(f_.texts({f_.ui().referenceBoxes}),
+                 u"%1 %2 %3"_s.arg(colour.red()).arg(colour.green()).arg(colour.blue()));
+        QCOMPARE(f_.ui().referenceReadout->text(), readout);
     }
 
     void previewFollowsTargetAndToggles()
