@@ -5,7 +5,6 @@
 #include "photo/photo_loader.h"
 #include "window_fixture.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>

@@ -8,7 +8,6 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
-#include <QTimer>
 #include <QTransform>
 #include <QtTest>
 
@@ -93,7 +92,6 @@ private slots:
     void largePhotoLoadsCorrectsAndSaves()
     {
         QVERIFY(fitsPhotoLimits({23000, 17400}));
-        QVERIFY(!fitsPhotoLimits({20480, 20481}));
         QTemporaryDir dir;
         QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
         strip.fill(qRgb(200, 100, 50));

@@ -1,6 +1,5 @@
 #include "window_fixture.h"
 
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QProgressBar>
