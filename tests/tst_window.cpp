@@ -153,7 +153,7 @@ private slots:
     // Enter on the help button shows the usage guide, word for word. The pass disables the
     // focused 校正: Return and Space during it, or the Return that follows it, must not reach
     // 退出, and the focus comes back to 校正.
-    void enterAndEscape()
+    void enterPressesTheRightButton()
     {
         f_.prepare({4, 30});
         QSignalSpy correct(f_.ui().correctButton, &QPushButton::clicked);
@@ -188,9 +188,7 @@ private slots:
         QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Enter);
         QVERIFY(f_.settle());
         QCOMPARE(correct.size(), 4);
-        QCOMPARE(exit.size(), 0);
-        QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Escape);
-        QCOMPARE(exit.size(), 1);
+        QCOMPARE(exit.size(), 0); // Esc is tst_photos' slow read
     }
 };
 
