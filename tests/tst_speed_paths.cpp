@@ -53,7 +53,6 @@ private slots:
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<Transform>("transform");
-        QTest::newRow("upright") << QSize(1100, 1000) << Transform();
         QTest::newRow("odd sides, mirrored")
             << QSize(1203, 905) << Transform(QImageIOHandler::TransformationMirror);
         QTest::newRow("mirrored and turned (EXIF 5)")
