@@ -2,7 +2,6 @@
 
 #include "test_support.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>

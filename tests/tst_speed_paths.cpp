@@ -8,7 +8,6 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
-#include <QTimer>
 #include <QTransform>
 #include <QtTest>
 
@@ -54,7 +53,6 @@ private slots:
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<Transform>("transform");
-        QTest::newRow("upright") << QSize(1100, 1000) << Transform();
         QTest::newRow("odd sides, mirrored")
             << QSize(1203, 905) << Transform(QImageIOHandler::TransformationMirror);
         QTest::newRow("mirrored and turned (EXIF 5)")
@@ -93,7 +91,6 @@ private slots:
     void largePhotoLoadsCorrectsAndSaves()
     {
         QVERIFY(fitsPhotoLimits({23000, 17400}));
-        QVERIFY(!fitsPhotoLimits({20480, 20481}));
         QTemporaryDir dir;
         QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
         strip.fill(qRgb(200, 100, 50));

@@ -1,6 +1,5 @@
 #include "window_fixture.h"
 
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QProgressBar>
@@ -81,15 +80,12 @@ private slots:
     void tooltipsFocusAndStartState()
     {
         const Controls &ui = f_.ui();
-        const QString swatchTip = u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s;
-        const QMap<const QWidget *, QString> tips{
+        QMap<const QWidget *, QString> tips{
             {ui.referencePane, u"按下鼠标移动后放开可移动照片"_s},
             {ui.referencePhoto, u"将鼠标移动到理想皮肤颜色处点击选取皮肤样品！"_s},
-            {ui.targetPhoto, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s},
-            {ui.swatches[0], swatchTip},
-            {ui.swatches[1], swatchTip},
-            {ui.swatches[2], swatchTip},
-            {ui.swatches[3], swatchTip}};
+            {ui.targetPhoto, u"将鼠标移动到需校正到皮肤样品一样的地方点击选取校正点！"_s}};
+        for (const QWidget *swatch : ui.swatches)
+            tips[swatch] = u"将鼠标移到理想皮肤处点击可选取标准肤色！"_s;
         for (const QWidget *w : f_.form->findChildren<QWidget *>())
             QCOMPARE(w->toolTip(), tips.value(w));
 
@@ -128,10 +124,9 @@ private slots:
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QStringList>("texts"); // OK, Cancel, the window's note title
-        const QStringList chinese{u"确定"_s, u"取消"_s, u"提示"_s};
-        QTest::newRow("zh_TW") << u"zh_TW.UTF-8"_s << chinese;
-        QTest::newRow("zh_HK") << u"zh_HK.UTF-8"_s << chinese;
-        QTest::newRow("de_DE") << u"de_DE.UTF-8"_s << chinese;
+        for (const char *lang : {"zh_TW", "zh_HK", "de_DE"})
+            QTest::newRow(lang) << QString::fromLatin1(lang) + u".UTF-8"_s
+                                << QStringList{u"确定"_s, u"取消"_s, u"提示"_s};
         QTest::newRow("en_US") << u"en_US.UTF-8"_s << QStringList{u"OK"_s, u"Cancel"_s, u"Note"_s};
     }
 
@@ -158,7 +153,7 @@ private slots:
     // Enter on the help button shows the usage guide, word for word. The pass disables the
     // focused 校正: Return and Space during it, or the Return that follows it, must not reach
     // 退出, and the focus comes back to 校正.
-    void enterAndEscape()
+    void enterPressesTheRightButton()
     {
         f_.prepare({4, 30});
         QSignalSpy correct(f_.ui().correctButton, &QPushButton::clicked);
@@ -193,9 +188,7 @@ private slots:
         QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Enter);
         QVERIFY(f_.settle());
         QCOMPARE(correct.size(), 4);
-        QCOMPARE(exit.size(), 0);
-        QTest::keyClick(f_.ui().referenceBoxes.red, Qt::Key_Escape);
-        QCOMPARE(exit.size(), 1);
+        QCOMPARE(exit.size(), 0); // Esc is tst_photos' slow read
     }
 };
 
