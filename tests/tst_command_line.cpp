@@ -212,10 +212,11 @@ private slots:
             "--output a.bmp is not a folder");
         row("no output folder", apply + u"a.bmp"_s, 2, "", "needs --output");
         row("no photo", apply + u"--output out"_s, 2, "", "FILE");
-        for (const char *option :
-             {"--reference=1,1,1", "--target=1,1,1", "--match-skin", "--output=out"})
-            row(option, QString::fromLatin1(option) + u" a.bmp"_s, 2, "",
-                QByteArray(option).split('=')[0] + " goes with --apply");
+        // Either way of giving a value.
+        for (const char *given :
+             {"--reference 1,1,1", "--target=1,1,1", "--match-skin", "--output=out"})
+            row(given, QString::fromLatin1(given) + u" a.bmp"_s, 2, "",
+                QByteArray(given).replace('=', ' ').split(' ')[0] + " goes with --apply");
     }
 
     void runsWithoutADisplay()

@@ -86,16 +86,14 @@ private slots:
 
     // A series goes on from the last number it gave a name, even when a lower one is freed
     // meanwhile, so that many photos of one name cost one try each; the next series starts
-    // afresh. The first photo is the slowest, and still named first.
+    // afresh.
     void numbersCountOnWithinASeries()
     {
         const QString out = folder(u"numbers"_s);
-        QStringList sources{path(u"n/p.png"_s)};
-        QVERIFY(QDir().mkpath(path(u"n"_s)) && gradient({1200, 900}).save(sources[0]));
-        for (const QString &name : {u"p.bmp"_s, u"p.jpg"_s}) {
-            sources << path(u"n/"_s + name);
-            QVERIFY(gradient({9, 7}).save(sources.last()));
-        }
+        QVERIFY(QDir().mkpath(path(u"n"_s)));
+        const QStringList sources{path(u"n/p.png"_s), path(u"n/p.bmp"_s), path(u"n/p.jpg"_s)};
+        for (const QString &source : sources)
+            QVERIFY(gradient({9, 7}).save(source));
         QStringList named(sources.size());
         const auto freeEach = [&](int, int index, const SeriesPhoto &photo) {
             named[index] = QFileInfo(photo.saved).fileName();
@@ -125,15 +123,11 @@ private slots:
                     toldBeforeCancel << QFileInfo(photo.saved).fileName();
                 cancel = true;
             });
-        QStringList saved;
-        for (const SeriesPhoto &photo : photos) {
-            QVERIFY(photo.outcome == Outcome::Saved || photo.outcome == Outcome::Cancelled);
-            if (photo.outcome == Outcome::Saved)
-                saved << QFileInfo(photo.saved).fileName();
-        }
         QCOMPARE(toldBeforeCancel, QStringList(u"c0.jpg"_s));
-        QCOMPARE(saved, toldBeforeCancel);
-        QCOMPARE(entries(out), saved);
+        QCOMPARE(entries(out), toldBeforeCancel);
+        QCOMPARE(photos[0].outcome, Outcome::Saved);
+        for (const SeriesPhoto &photo : photos.mid(1))
+            QCOMPARE(photo.outcome, Outcome::Cancelled);
     }
 
     // A full disk, a folder or medium that refuses writing, a name too long, anything else.
