@@ -71,12 +71,8 @@ private slots:
         std::array<QProcess, 5> starts;
         for (int i = 0; i < int(starts.size()); ++i)
             start(starts[i], {files[i]}, runtime.path());
-        const auto running = [&] {
-            return std::count_if(starts.begin(), starts.end(), [](const QProcess &p) {
-                return p.state() != QProcess::NotRunning;
-            });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            std::ranges::count(starts, QProcess::NotRunning, &QProcess::state), 4, 30000);
         QProcess *first = nullptr;
         for (QProcess &p : starts) {
             if (p.state() != QProcess::NotRunning) {
@@ -126,9 +122,8 @@ private slots:
             clients.back()->write(bytes);
         };
         const auto open = [&] {
-            return std::count_if(clients.begin(), clients.end(), [](const auto &c) {
-                return c->state() == QLocalSocket::ConnectedState;
-            });
+            return std::ranges::count(clients, QLocalSocket::ConnectedState,
+                                      [](const auto &c) { return c->state(); });
         };
         connectClient(QByteArray::fromHex("00000004") + "/a\nb" + "trailing");
         connectClient(QByteArray::fromHex("ffffffff"));
