@@ -194,15 +194,12 @@ private slots:
         row("gain over the limit",
             u"--apply --reference 202,0,0 --target 1,0,0 --output out a.bmp"_s, 2, "", "too large");
         // One rule for both colours.
-        const std::pair<QString, QByteArray> colours[] = {
-            {u"9,9x,9 --target 9,9,9"_s, "--reference"_ba},
-            {u"-1,-1,-1 --target 9,9,9"_s, "--reference"_ba},
-            {u"256,1,1 --target 9,9,9"_s, "--reference"_ba},
-            {u"9,9,9 --target 9,9,9,9"_s, "--target"_ba},
-            {u"9,9,9 --target 9,9,-9"_s, "--target"_ba}};
-        for (const auto &[given, refused] : colours)
-            row(qPrintable(given), u"--apply --reference %1 --output out a.bmp"_s.arg(given), 2, "",
-                refused + " takes three whole numbers from 0 to 255");
+        for (const char *given : {"9,9x,9", "-1,-1,-1", "256,1,1", "9,9,9,9"})
+            row(given,
+                u"--apply --target 9,9,9 --output out a.bmp --reference "_s + QLatin1String(given),
+                2, "", "--reference takes three whole numbers from 0 to 255");
+        row("9,9,-9", u"--apply --reference 9,9,9 --target 9,9,-9 --output out a.bmp"_s, 2, "",
+            "--target takes three whole numbers from 0 to 255");
         row("output a file", apply + u"--output a.bmp a.bmp"_s, 2, "",
             "--output a.bmp is not a folder");
         row("no output folder", apply + u"a.bmp"_s, 2, "", "needs --output");
