@@ -71,12 +71,8 @@ private slots:
         std::array<QProcess, 5> starts;
         for (int i = 0; i < int(starts.size()); ++i)
             start(starts[i], {files[i]}, runtime.path());
-        const auto running = [&] {
-            return std::count_if(starts.begin(), starts.end(), [](const QProcess &p) {
-                return p.state() != QProcess::NotRunning;
-            });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            std::ranges::count(starts, QProcess::NotRunning, &QProcess::state), 4, 30000);
         QProcess *first = nullptr;
         for (QProcess &p : starts) {
             if (p.state() != QProcess::NotRunning) {
@@ -126,9 +122,8 @@ private slots:
             clients.back()->write(bytes);
         };
         const auto open = [&] {
-            return std::count_if(clients.begin(), clients.end(), [](const auto &c) {
-                return c->state() == QLocalSocket::ConnectedState;
-            });
+            return std::ranges::count(clients, QLocalSocket::ConnectedState,
+                                      [](const auto &c) { return c->state(); });
         };
         connectClient(QByteArray::fromHex("00000004") + "/a\nb" + "trailing");
         connectClient(QByteArray::fromHex("ffffffff"));
@@ -162,9 +157,8 @@ private slots:
     // tells each photo's fate in the order given; every wrong command line is status 2.
     void runsWithoutADisplay_data()
     {
-        // In a folder of a.bmp, b.bmp, a large a.png, bad.jpg, xmp.jpg (its XMP not XML), two
-        // portraits face.png and redless.png (its skin's red 1: no skin), out and ro (0555); $OUT
-        // is out's absolute path.
+        // In a folder of a.bmp, b.bmp, a large a.png, bad.jpg, xmp.jpg (its XMP not XML), a
+        // portrait face.png, out and ro (0555); $OUT is out's absolute path.
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("output"); // part of the standard output, or none at all
@@ -189,38 +183,32 @@ private slots:
         row("folder nobody may write", apply + u"--output ro a.bmp"_s, 1, "",
             "a.bmp: cannot write it: ");
         const QString match = u"--apply --reference 220,180,160 --match-skin "_s;
-        row("skin matched", match + u"--output out face.png"_s, 0, "face.png -> $OUT/face.jpg\n",
-            "Saved 1 of 1", 1);
-        row("no face, and a face without skin",
-            match + u"--output out a.bmp redless.png face.png"_s, 1, "face.png -> $OUT/face.jpg\n",
-            "a.bmp: no face found\nredless.png: no face found\nSaved 1 of 3", 1);
+        row("skin matched, no face", match + u"--output out a.bmp face.png"_s, 1,
+            "face.png -> $OUT/face.jpg\n", "a.bmp: no face found\nSaved 1 of 2", 1);
         row("target and match", apply + u"--match-skin --output out face.png"_s, 2, "",
             "--target and --match-skin cannot go together");
         row("neither target nor match", u"--apply --reference 1,1,1 --output out a.bmp"_s, 2, "",
             "--apply needs --target or --match-skin");
         row("no reference", u"--apply --match-skin --output out face.png"_s, 2, "",
             "--apply needs --reference");
-        row("match without --apply", u"--match-skin a.bmp"_s, 2, "",
-            "--match-skin goes with --apply");
         row("gain over the limit",
             u"--apply --reference 202,0,0 --target 1,0,0 --output out a.bmp"_s, 2, "", "too large");
         // One rule for both colours.
-        const std::pair<QString, QByteArray> colours[] = {
-            {u"9,9x,9 --target 9,9,9"_s, "--reference"_ba},
-            {u"-1,-1,-1 --target 9,9,9"_s, "--reference"_ba},
-            {u"256,1,1 --target 9,9,9"_s, "--reference"_ba},
-            {u"9,9,9 --target 9,9,9,9"_s, "--target"_ba},
-            {u"9,9,9 --target 9,9,-9"_s, "--target"_ba}};
-        for (const auto &[given, refused] : colours)
-            row(qPrintable(given), u"--apply --reference %1 --output out a.bmp"_s.arg(given), 2, "",
-                refused + " takes three whole numbers from 0 to 255");
+        for (const char *given : {"9,9x,9", "-1,-1,-1", "256,1,1", "9,9,9,9"})
+            row(given,
+                u"--apply --target 9,9,9 --output out a.bmp --reference "_s + QLatin1String(given),
+                2, "", "--reference takes three whole numbers from 0 to 255");
+        row("9,9,-9", u"--apply --reference 9,9,9 --target 9,9,-9 --output out a.bmp"_s, 2, "",
+            "--target takes three whole numbers from 0 to 255");
         row("output a file", apply + u"--output a.bmp a.bmp"_s, 2, "",
             "--output a.bmp is not a folder");
         row("no output folder", apply + u"a.bmp"_s, 2, "", "needs --output");
         row("no photo", apply + u"--output out"_s, 2, "", "FILE");
-        row("target without --apply", u"--target 200,150,170 a.bmp"_s, 2, "",
-            "--target goes with --apply");
-        row("output without --apply", u"--output=out a.bmp"_s, 2, "", "--output goes with --apply");
+        // Either way of giving a value.
+        for (const char *given :
+             {"--reference 1,1,1", "--target=1,1,1", "--match-skin", "--output=out"})
+            row(given, QString::fromLatin1(given) + u" a.bmp"_s, 2, "",
+                QByteArray(given).replace('=', ' ').split(' ')[0] + " goes with --apply");
     }
 
     void runsWithoutADisplay()
@@ -236,8 +224,7 @@ private slots:
         QVERIFY(!writeFile(dir.filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0").isEmpty());
         const QByteArray xmp = withXmpSegment(encodeJpeg(filled({8, 6}, skin), 90).data, "<x:");
         QVERIFY(!writeFile(dir.filePath(u"xmp.jpg"_s), xmp).isEmpty());
-        QVERIFY(syntheticPortrait(QColor(210, 160, 140)).save(dir.filePath(u"face.png"_s)) &&
-                syntheticPortrait(QColor(1, 160, 140)).save(dir.filePath(u"redless.png"_s)));
+        QVERIFY(syntheticPortrait(QColor(210, 160, 140)).save(dir.filePath(u"face.png"_s)));
         QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
         // Root may write anywhere; the permission bits alone must keep it out.
         QVERIFY(QDir(dir.path())

@@ -83,21 +83,14 @@ private slots:
                      f_.writePhoto(u"reference.bmp"_s, syntheticPortrait(QColor(224, 172, 140))));
         f_.importVia(f_.ui().importTargetButton,
                      f_.writePhoto(u"target.bmp"_s, syntheticPortrait(QColor(180, 150, 150))));
-        f_.clickAt(reference, cheek);
-        f_.clickAt(target, cheek);
-        const QString clicked =
-            f_.texts({f_.ui().referenceBoxes, f_.ui().targetBoxes, f_.ui().differenceBoxes});
-        QCOMPARE(clicked, u"224 172 140 180 150 150 44 22 -10"_s);
-        for (const ChannelBoxes &boxes : {f_.ui().referenceBoxes, f_.ui().targetBoxes})
-            boxes.red->setText(u"1"_s);
         autoPick(reference);
         autoPick(target);
+        // The drawn skins exactly, as a click on a cheek reads them.
         QCOMPARE(f_.texts({f_.ui().referenceBoxes, f_.ui().targetBoxes, f_.ui().differenceBoxes}),
-                 clicked);
+                 u"224 172 140 180 150 150 44 22 -10"_s);
         // Inside the face, around the cheek: the drawn head spans 120..280 across.
         const QRect face(120, 80, 160, 220);
         for (PhotoBox *photo : {reference, target}) {
-            QVERIFY(!photo->outline().isEmpty());
             QVERIFY(face.contains(photo->outline()));
             QVERIFY(photo->outline().contains(cheek));
             // Drawn in white and black over the skin.
