@@ -125,10 +125,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray damaged = QByteArray("<x:xmpmeta damaged").repeated(4);
         QTest::newRow("all kept") << -1 << QByteArray();
-        QTest::newRow("exif damaged") << int(MetadataPart::Exif) << damaged;
-        QTest::newRow("xmp damaged") << int(MetadataPart::Xmp) << damaged;
-        QTest::newRow("iptc damaged") << int(MetadataPart::Iptc) << damaged;
-        QTest::newRow("icc damaged") << int(MetadataPart::IccProfile) << damaged;
+        for (const MetadataPart part :
+             {MetadataPart::Exif, MetadataPart::Xmp, MetadataPart::Iptc, MetadataPart::IccProfile})
+            QTest::addRow("part %d damaged", int(part)) << int(part) << damaged;
         QTest::newRow("grey icc") << int(MetadataPart::IccProfile)
                                   << QByteArray(icc_).replace(16, 4, "GRAY");
     }
