@@ -44,7 +44,7 @@ private slots:
     }
     void cleanup() { f_.close(); }
 
-    // What a pick shows, then what two presses of 校正 say and leave.
+    // What a pick shows, then what two presses of 校正 say and leave, on a one-row photo.
     void pickThenPass_data()
     {
         QTest::addColumn<QString>("reference"); // the reference boxes
@@ -81,7 +81,7 @@ private slots:
         QFETCH(QColor, pixel);
         QFETCH(QString, typed);
         QFETCH(QStringList, messages);
-        f_.prepare({10, 10}, Qt::gray, pixel, reference.split(u' '));
+        f_.prepare({10, 1}, Qt::gray, pixel, reference.split(u' '));
         if (!typed.isEmpty())
             f_.ui().referenceBoxes.blue->setText(typed);
         f_.press(f_.ui().correctButton);
@@ -90,7 +90,10 @@ private slots:
         QCOMPARE(f_.messageTexts(), messages);
         QTEST(f_.enabledStates(), "buttons");
         QCOMPARE(f_.desktop.beeps, messages.isEmpty() ? 2 : 0);
-        QCOMPARE(targetPixel(3, 3) == QColor(Qt::gray), !messages.isEmpty());
+        QCOMPARE(targetPixel(3, 0) == QColor(Qt::gray), !messages.isEmpty());
+        // One row must not make the bar busy, which an empty range does.
+        if (messages.isEmpty())
+            QCOMPARE(f_.ui().progressBar->maximum() * f_.ui().progressBar->value(), 1);
     }
 
     // Gains 0.1, 0.2 and -0.0588 from the picks recolour every pixel and compound until a
@@ -129,15 +132,6 @@ private slots:
         f_.press(f_.ui().reloadButton);
         QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
         QCOMPARE(f_.preview(), imported);
-    }
-
-    // A one-row picture must not make the bar busy, which an empty range does.
-    void oneRowBarIsStill()
-    {
-        f_.prepare({3, 1});
-        f_.press(f_.ui().correctButton);
-        QCOMPARE(f_.ui().progressBar->maximum(), 1);
-        QCOMPARE(f_.ui().progressBar->value(), 1);
     }
 
     void passStopsForNewTargetCloseAndExit_data()
