@@ -157,7 +157,7 @@ private slots:
     // tells each photo's fate in the order given; every wrong command line is status 2.
     void runsWithoutADisplay_data()
     {
-        // In a folder of a.bmp, b.bmp, a large a.png, bad.jpg, xmp.jpg (its XMP not XML), a
+        // In a folder of a.bmp, a large a.png, bad.jpg, xmp.jpg (its XMP not XML), a
         // portrait face.png, out and ro (0555); $OUT is out's absolute path.
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("status");
@@ -171,11 +171,9 @@ private slots:
         row("version", u"--version"_s, 0, "Orvane 2012.00\n", "");
         row("help, before --apply", u"--apply --help"_s, 0, "[FILE]", "");
         const QString apply = u"--apply --reference 220,180,160 --target 200,150,170 "_s;
-        row("all saved", apply + u"--output ./out/ a.bmp b.bmp"_s, 0,
-            "a.bmp -> $OUT/a.jpg\nb.bmp -> $OUT/b.jpg\n", "Saved 2 of 2 photos in $OUT.\n", 2);
         // The large photo is done last, yet named first.
-        row("names in the order given", apply + u"--output out a.png a.bmp"_s, 0,
-            "a.png -> $OUT/a.jpg\na.bmp -> $OUT/a-1.jpg\n", "", 2);
+        row("all saved, named in the order given", apply + u"--output ./out/ a.png a.bmp"_s, 0,
+            "a.png -> $OUT/a.jpg\na.bmp -> $OUT/a-1.jpg\n", "Saved 2 of 2 photos in $OUT.\n", 2);
         row("one damaged", apply + u"--output out bad.jpg a.bmp"_s, 1, "a.bmp -> $OUT/a.jpg\n",
             "bad.jpg: cannot read this photo\n", 1);
         row("metadata left out", apply + u"--output out xmp.jpg"_s, 0,
@@ -218,8 +216,7 @@ private slots:
         QFETCH(QByteArray, errors);
         QTemporaryDir dir;
         const QColor skin(200, 150, 170);
-        QVERIFY(filled({8, 6}, skin).save(dir.filePath(u"a.bmp"_s)) &&
-                QFile::copy(dir.filePath(u"a.bmp"_s), dir.filePath(u"b.bmp"_s)));
+        QVERIFY(filled({8, 6}, skin).save(dir.filePath(u"a.bmp"_s)));
         QVERIFY(gradient({1600, 1200}).save(dir.filePath(u"a.png"_s)));
         QVERIFY(!writeFile(dir.filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0").isEmpty());
         const QByteArray xmp = withXmpSegment(encodeJpeg(filled({8, 6}, skin), 90).data, "<x:");
