@@ -91,26 +91,20 @@ void TestFace::skin_data()
     QTest::addColumn<QRect>("face");
 
     const QSize size(400, 400);
-    const Cast none{1, 1, 1};
-    const Cast warm{1.15, 1, 0.75};
-    const Cast green{0.85, 1.1, 0.85};
-    const Cast dim{0.5, 0.5, 0.5};
     const QColor light(230, 190, 170);
-    const QColor dark(95, 62, 45);
-    const QColor ruddy(200, 110, 70);
     const auto sampled = [&](const char *name, const QImage &picture, QRgb expected) {
         QTest::newRow(name) << picture << false << expected << drawnFaceBox(size);
     };
-    const auto row = [&](const char *name, QColor skin, const Cast &cast) {
-        sampled(name, withCast(shiningPortrait(skin, size), cast), withCast(skin, cast));
-    };
-    row("light", light, none);
-    row("light, warm lamp", light, warm);
-    row("light, green light", light, green);
-    row("dark", dark, none);
-    row("dark, warm lamp", dark, warm);
-    row("dark, dim", dark, dim);
-    row("ruddy, warm lamp", ruddy, warm);
+    const std::pair<const char *, Cast> casts[] = {{"none", {1, 1, 1}},
+                                                   {"warm lamp", {1.15, 1, 0.75}},
+                                                   {"green light", {0.85, 1.1, 0.85}},
+                                                   {"dim", {0.5, 0.5, 0.5}}};
+    for (const auto &[skinName, skin] :
+         {std::pair{"light", light}, {"dark", QColor(95, 62, 45)}, {"ruddy", QColor(200, 110, 70)}})
+        for (const auto &[castName, cast] : casts)
+            QTest::addRow("%s, %s", skinName, castName)
+                << withCast(shiningPortrait(skin, size), cast) << false << withCast(skin, cast)
+                << drawnFaceBox(size);
     sampled("light, 24-bit", shiningPortrait(light, size).convertToFormat(QImage::Format_RGB888),
             light.rgb());
     sampled("near black", filled(size, QColor(22, 16, 12)), 0);
