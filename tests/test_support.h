@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <QtEndian>
 
 #include <functional>
 
@@ -60,6 +61,13 @@ inline QByteArray bigEndian(quint32 value, int bytes = 4)
     return out;
 }
 
+// Little-endian, as BMP, ICO and RIFF files store numbers.
+inline QByteArray le(quint32 value, int bytes = 4)
+{
+    const quint32 little = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&little), bytes);
+}
+
 inline QByteArray jpegSegment(uchar marker, const QByteArray &body)
 {
     return QByteArray("\xff") + char(marker) + bigEndian(quint32(body.size() + 2), 2) + body;
@@ -70,6 +78,17 @@ inline QByteArray withXmpSegment(QByteArray jpeg, const QByteArray &packet)
 {
     return jpeg.insert(2,
                        jpegSegment(0xe1, QByteArray("http://ns.adobe.com/xap/1.0/", 29) + packet));
+}
+
+// A WebP file with a VP8X header of these flags and canvas, the picture of a simple one, and
+// chunks after it.
+inline QByteArray extendedWebp(quint32 flags, QSize canvas, const QByteArray &simple,
+                               const QByteArray &after = {})
+{
+    const QByteArray body = "WEBP" + QByteArray("VP8X") + le(10) + le(flags) +
+                            le(canvas.width() - 1, 3) + le(canvas.height() - 1, 3) +
+                            simple.mid(12) + after;
+    return "RIFF" + le(body.size()) + body;
 }
 
 // A PNG chunk with its CRC, computed bit by bit.

@@ -271,7 +271,6 @@ private slots:
         };
         row("", false);
         row("LANG=C", false);
-        row("LANG=en_US.UTF-8", true);
         row("LANG=zh_CN.UTF-8", false);
         row("LANGUAGE=zh_CN:en LANG=en_US", false);
         row("LANGUAGE=en_GB LC_ALL=zh_CN", true);

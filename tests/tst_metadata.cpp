@@ -211,9 +211,8 @@ private slots:
                   iptcPart = int(MetadataPart::Iptc), iccPart = int(MetadataPart::IccProfile),
                   allParts = int(MetadataPart::All);
         row("tiff with xmp", xmpTiff, allParts, -1);
-        const QByteArray webp = encoded(gradient({8, 8}), "webp").mid(12);
-        const QByteArray vp8x = "VP8X"_ba + "\x0a\0\0\0\x08\0\0\0\x07\0\0\x07\0\0"_ba;
-        row("webp flagged exif", "RIFF\0\0\0\0WEBP"_ba + vp8x + webp, allParts, -1);
+        row("webp flagged exif", extendedWebp(0x08, {8, 8}, encoded(gradient({8, 8}), "webp")),
+            allParts, -1);
         row("heic", readFile(QFINDTESTDATA("data/format-8bit.heic")), -1, -1);
         const QByteArray plain = encodeJpeg(gradient({16, 16}), 80).data;
         row("exif past the end",

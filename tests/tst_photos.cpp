@@ -55,9 +55,8 @@ private slots:
 
         // The real dialog shows "*.BMP" files in any case, and only those; every photo of any
         // case among all photos; and takes a typed name that it does not show.
-        for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg", "notes.txt"})
-            f_.writePhoto(QString::fromLatin1(name), filled({4, 4}, Qt::red));
-        for (const char *name : {"PHOTO.HEIC", "scan.Tiff", "photo.webp"})
+        for (const char *name : {"lower.bmp", "UPPER.BMP", "other.jpg", "notes.txt", "PHOTO.HEIC",
+                                 "scan.Tiff", "photo.webp"})
             writeFile(f_.files->filePath(QString::fromLatin1(name)), "not decoded here");
         const OpenDialogRequest request{r.filters, r.selectedFilter, f_.files->path()};
         std::unique_ptr<QFileDialog> dialog(QtDesktop::makeOpenDialog(nullptr, request));
