@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <algorithm>
 #include <functional>
 
 // A picture whose pixel at (x, y) is colour(x, y).
@@ -37,6 +38,13 @@ inline QImage filled(QSize size, QColor colour)
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     return image;
+}
+
+// The largest difference between two colours in any one channel.
+inline int channelDistance(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
 }
 
 // A picture in a file format Qt writes, with the orientation tag that undoes turn.

@@ -274,7 +274,6 @@ private slots:
         row("LANG=zh_CN.UTF-8", false);
         row("LANGUAGE=zh_CN:en LANG=en_US", false);
         row("LANGUAGE=en_GB LC_ALL=zh_CN", true);
-        row("LC_ALL=zh_CN.UTF-8 LANG=en_US", false);
         row("LC_ALL=en_US LC_MESSAGES=zh_CN LANG=zh_CN", true);
         row("LC_MESSAGES=en_GB LANG=zh_CN", true);
         row("LANGUAGE= LANG=en_US", true);

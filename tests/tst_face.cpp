@@ -132,11 +132,9 @@ void TestFace::skin()
     QCOMPARE(skin.has_value(), expected != 0);
     if (!skin)
         return;
-    const int off = std::max({std::abs(qRed(skin->colour) - qRed(expected)),
-                              std::abs(qGreen(skin->colour) - qGreen(expected)),
-                              std::abs(qBlue(skin->colour) - qBlue(expected))});
-    QVERIFY2(off <= 2, qPrintable(QColor(skin->colour).name() + QStringLiteral(" for ") +
-                                  QColor(expected).name()));
+    QVERIFY2(channelDistance(skin->colour, expected) <= 2,
+             qPrintable(QColor(skin->colour).name() + QStringLiteral(" for ") +
+                        QColor(expected).name()));
     QCOMPARE(face.united(skin->region), face); // within the face, and named if not
     // Most of the face's skin, not a corner of it.
     QVERIFY(skin->region.width() * 3 > face.width());

@@ -299,9 +299,7 @@ private slots:
             const auto *got = reinterpret_cast<const QRgb *>(photo.image.constScanLine(y));
             const auto *want = reinterpret_cast<const QRgb *>(expected.constScanLine(y));
             for (int x = 0; x < expected.width(); ++x)
-                for (const int shift : {0, 8, 16})
-                    worst = std::max(worst, std::abs(int(got[x] >> shift & 0xff) -
-                                                     int(want[x] >> shift & 0xff)));
+                worst = std::max(worst, channelDistance(got[x], want[x]));
         }
         QVERIFY2(worst <= tolerance, qPrintable(QString::number(worst)));
     }
