@@ -130,12 +130,11 @@ bool needsNoDisplay(int argc, char **argv)
     // The options of --apply too: given without it they are refused, and that needs no window.
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView argument(argv[i]);
-        for (const char *option : {"-h", "--help", "--help-all", "-v", "--version", "--apply"}) {
+        for (const char *option :
+             {"-h", "--help", "--help-all", "-v", "--version", "--apply", "--match-skin"}) {
             if (argument == option)
                 return true;
         }
-        if (argument == "--match-skin")
-            return true;
         for (const char *option : {"--reference", "--target", "--output"}) {
             if (argument == option || argument.startsWith(QByteArray(option) + '='))
                 return true;
