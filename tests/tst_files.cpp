@@ -1,5 +1,6 @@
 #include "file_setup.h"
 #include "output/jpeg_writer.h"
+#include "output/new_file.h"
 #include "photo/jpeg_codec.h"
 #include "test_support.h"
 
@@ -62,6 +63,39 @@ private slots:
         QCOMPARE(saved, fault == "name of 255 bytes");
         QCOMPARE(entries(base), before);
         QCOMPARE(readFile(path), jpegOf(saved ? Qt::blue : Qt::red));
+    }
+
+    void newFileTakesTheFirstFreeName_data()
+    {
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("unnamed file") << false;
+        QTest::newRow("through a hidden name") << true;
+    }
+
+    // Taken names, a link planted where nothing is yet among them, are passed over; only the
+    // photo is left, with the mode of any new file. A folder nobody may write refuses root too.
+    void newFileTakesTheFirstFreeName()
+    {
+        QFETCH(bool, hidden);
+        const auto write = hidden ? writeNewFileThroughHiddenName : writeNewFile;
+        QTemporaryDir dir;
+        const QString folder = dir.path(), victim = dir.filePath(u"victim"_s);
+        QVERIFY(QFile::link(victim, dir.filePath(u"p-1.jpg"_s)));
+        QVERIFY(!writeFile(dir.filePath(u"p.jpg"_s), "old").isEmpty());
+        const NewFile file = write(folder, u"p"_s, u".jpg"_s, "new", 0);
+        QCOMPARE(file.path, dir.filePath(u"p-2.jpg"_s));
+        QCOMPARE(file.number, 2);
+        QCOMPARE(readFile(file.path), "new");
+        QCOMPARE(entries(folder), QStringList({u"p-1.jpg"_s, u"p-2.jpg"_s, u"p.jpg"_s}));
+        QCOMPARE(readFile(dir.filePath(u"p.jpg"_s)), "old");
+        const mode_t umask = ::umask(0);
+        ::umask(umask);
+        QCOMPARE(status(file.path).st_mode & 07777, 0666 & ~umask);
+        QCOMPARE(write(folder, u"p"_s, u".jpg"_s, "new", 5).path, dir.filePath(u"p-5.jpg"_s));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QCOMPARE(write(folder, u"q"_s, u".jpg"_s, "new", 0).error, EACCES);
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner)); // to be removed
     }
 
     void saveKeepsOwnerGroupAndMode_data()

@@ -61,24 +61,34 @@ NewFile writeThroughHiddenName(int folder, const QString &folderPath, const QStr
     return result;
 }
 
+// The folder, open, when this program may write there: refused as writeNewFile() documents,
+// with errno set.
+FileDescriptor openWritableFolder(const QString &folder)
+{
+    FileDescriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat status = {};
+    if (!dir || ::fstat(dir.get(), &status) != 0)
+        return FileDescriptor(-1);
+    // As replaceFile() decides, so that root too leaves a folder alone nobody may write; the
+    // access check gives its own reason (a read-only file system).
+    errno = EACCES;
+    if (!isWritable(dir.get(), ".", status, W_OK | X_OK))
+        return FileDescriptor(-1);
+    return dir;
+}
+
 } // namespace
 
 NewFile writeNewFile(const QString &folder, const QString &stem, const QString &suffix,
                      const QByteArray &data, int firstNumber)
 {
-    const FileDescriptor dir(
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat status = {};
-    if (dir.get() < 0 || ::fstat(dir.get(), &status) != 0)
-        return {{}, errno};
-    // As replaceFile() decides, so that root too leaves a folder alone nobody may write; the
-    // access check gives its own reason (a read-only file system).
-    errno = EACCES;
-    if (!isWritable(dir.get(), ".", status, W_OK | X_OK))
+    const FileDescriptor dir = openWritableFolder(folder);
+    if (!dir)
         return {{}, errno};
     // An unnamed file vanishes with the process, so not even a kill leaves half a photo.
     const FileDescriptor file(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (file.get() < 0) {
+    if (!file) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
             return writeThroughHiddenName(dir.get(), folder, stem, suffix, data, firstNumber);
         return {{}, errno};
@@ -95,4 +105,14 @@ NewFile writeNewFile(const QString &folder, const QString &stem, const QString &
     if (!written.path.isEmpty())
         ::fsync(dir.get()); // the name itself; the data is safe either way
     return written;
+}
+
+NewFile writeNewFileThroughHiddenName(const QString &folder, const QString &stem,
+                                      const QString &suffix, const QByteArray &data,
+                                      int firstNumber)
+{
+    const FileDescriptor dir = openWritableFolder(folder);
+    if (!dir)
+        return {{}, errno};
+    return writeThroughHiddenName(dir.get(), folder, stem, suffix, data, firstNumber);
 }

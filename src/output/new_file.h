@@ -20,3 +20,10 @@ struct NewFile
 // is refused with EACCES. Permissions are those of any new file (0666 less the umask).
 NewFile writeNewFile(const QString &folder, const QString &stem, const QString &suffix,
                      const QByteArray &data, int firstNumber = 0);
+
+// writeNewFile() where the file system has no unnamed files, as it falls back to: the data is
+// written under a hidden name of its own, which is then linked (or, without links, renamed
+// without replacing) to the free name. A kill may leave the hidden file behind.
+NewFile writeNewFileThroughHiddenName(const QString &folder, const QString &stem,
+                                      const QString &suffix, const QByteArray &data,
+                                      int firstNumber = 0);
