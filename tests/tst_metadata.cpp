@@ -232,6 +232,9 @@ private slots:
                 exif +
                     jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8')).repeated(20)),
             iptcPart, exifPart);
+        row("jpeg of 10000 segments",
+            QByteArray(plain).insert(2, exif + jpegSegment(0xFE, "c").repeated(10000)), allParts,
+            exifPart);
         row("png with two profiles", pngWith(pngProfile(icc_) + pngXmp(xmp) + pngProfile(icc_)),
             iccPart, xmpPart);
         // Past what Exiv2 inflates at all: it would drop the profile without a word, after 0.6 s.
