@@ -73,7 +73,8 @@ private slots:
     }
 
     // Taken names, a link planted where nothing is yet among them, are passed over; only the
-    // photo is left, with the mode of any new file. A folder nobody may write refuses root too.
+    // photo is left, with the mode of any new file; a failed write leaves nothing. A folder nobody
+    // may write refuses root too.
     void newFileTakesTheFirstFreeName()
     {
         QFETCH(bool, hidden);
@@ -92,6 +93,11 @@ private slots:
         ::umask(umask);
         QCOMPARE(status(file.path).st_mode & 07777, 0666 & ~umask);
         QCOMPARE(write(folder, u"p"_s, u".jpg"_s, "new", 5).path, dir.filePath(u"p-5.jpg"_s));
+        {
+            const auto limit = limitFileSize(100); // as on a full disk
+            QCOMPARE(write(folder, u"q"_s, u".jpg"_s, QByteArray(200, 'q'), 0).error, EFBIG);
+        }
+        QCOMPARE(entries(folder).size(), 4);
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(write(folder, u"q"_s, u".jpg"_s, "new", 0).error, EACCES);
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner |
