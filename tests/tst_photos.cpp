@@ -180,6 +180,7 @@ private slots:
         });
         f_.form->openTarget(writeFile(f_.files->filePath(u"bad.jpg"_s), "\xff\xd8\xff\xe0"));
         f_.form->openTarget(f_.writePhoto(u"good.bmp"_s, filled({30, 20}, Qt::darkRed)));
+        QCOMPARE(f_.enabledStates(), u"0001"_s); // until the photo is read
         QTRY_VERIFY(reading);
         QCOMPARE(f_.ui().targetPhoto->image().size(), QSize(30, 20));
         QTRY_VERIFY(QFileInfo::exists(Lifecycle::temporaryPreviewPath()));
