@@ -98,40 +98,6 @@ private slots:
                           desktop.messages[0].text == u"你已经运行这个应用程序了"_s));
     }
 
-    // Only an ordinary file where the preview goes is removed (the window's tests see it go): a
-    // folder, a fifo or a link to a folder planted there stays, and no file a link points at is
-    // touched.
-    void onlyOrdinaryTemporaryFilesAreRemoved_data()
-    {
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<bool>("stays");
-        QTest::newRow("a folder") << u"folder"_s << true;
-        QTest::newRow("a fifo") << u"fifo"_s << true;
-        QTest::newRow("a link to a folder") << u"folder link"_s << true;
-        QTest::newRow("a link to a file elsewhere") << u"file link"_s << false;
-    }
-
-    void onlyOrdinaryTemporaryFilesAreRemoved()
-    {
-        QFETCH(QString, planted);
-        QFETCH(bool, stays);
-        const QString path = Lifecycle::temporaryPreviewPath();
-        const QTemporaryDir elsewhere;
-        const QString victim = writeFile(elsewhere.filePath(u"victim.jpg"_s), "victim");
-        const QByteArray native = QFile::encodeName(path);
-        if (planted == u"folder")
-            QVERIFY(QDir().mkpath(path));
-        else if (planted == u"fifo")
-            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
-        else
-            QVERIFY(QFile::link(planted == u"file link" ? victim : elsewhere.path(), path));
-        Lifecycle::removeTemporaryPreview();
-        const QFileInfo left(path);
-        QCOMPARE(left.exists() || left.isSymLink(), stays);
-        QCOMPARE(readFile(victim), "victim");
-        ::remove(native.constData()); // for the next row
-    }
-
     // Previews finish in any order: only the newest is written, and none once retired.
     void onlyTheNewestPreviewIsWritten()
     {
