@@ -232,6 +232,8 @@ private slots:
                 exif +
                     jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8')).repeated(20)),
             iptcPart, exifPart);
+        row("jpeg, an empty segment first",
+            QByteArray(plain).insert(2, jpegSegment(0xFE, {}) + exif), -1, exifPart);
         row("jpeg of 10000 segments",
             QByteArray(plain).insert(2, exif + jpegSegment(0xFE, "c").repeated(10000)), allParts,
             exifPart);
