@@ -246,6 +246,11 @@ private slots:
             pngWith(pngProfile(icc_) +
                     pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))),
             xmpPart, iccPart);
+        const QByteArray inflated = xmpPacket("http://ns.example.org/a/", QByteArray(2 << 20, 'x'));
+        row("png xmp inflating to 2 MiB",
+            pngWith(pngProfile(icc_) + pngChunk("iTXt", "XML:com.adobe.xmp\0\1\0\0\0"_ba +
+                                                            qCompress(inflated).mid(4))),
+            xmpPart, iccPart);
     }
 
     void unreadablePartsAreLeftOutAndNamed()
