@@ -218,6 +218,16 @@ private slots:
         }
     }
 
+    // Reported as it goes, not only at its end: 16 megapixels take milliseconds anywhere.
+    void passReportsAsItGoes()
+    {
+        QImage image = filled({4096, 4096}, Qt::gray);
+        int reports = 0;
+        runCorrectionPass(image, {0.1f, 0.2f, 0.3f}, 1ms,
+                          [&](int, int, ColourWord) { return ++reports, true; });
+        QVERIFY2(reports > 1, qPrintable(QString::number(reports)));
+    }
+
     // Where the photo lands after a drag is the window's; only the rounding is here.
     void dragRoundsHalvesToEven()
     {
