@@ -180,7 +180,7 @@ private slots:
             "xmp.jpg -> $OUT/xmp.jpg (XMP not kept)\n", "Saved 1 of 1", 1);
         row("folder nobody may write", apply + u"--output ro a.bmp"_s, 1, "",
             "a.bmp: cannot write it: ");
-        const QString match = u"--apply --reference 220,180,160 --match-skin "_s;
+        const QString match = u"--apply --reference 255,180,160 --match-skin "_s;
         row("skin matched, no face", match + u"--output out a.bmp face.png"_s, 1,
             "face.png -> $OUT/face.jpg\n", "a.bmp: no face found\nSaved 1 of 2", 1);
         row("target and match", apply + u"--match-skin --output out face.png"_s, 2, "",

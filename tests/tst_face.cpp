@@ -102,7 +102,8 @@ private slots:
                     << drawnFaceBox(size);
         sampled("light, 24-bit",
                 shiningPortrait(light, size).convertToFormat(QImage::Format_RGB888), light.rgb());
-        sampled("near black", filled(size, QColor(22, 16, 12)), 0);
+        sampled("near black", filled(size, QColor(23, 17, 12)), 0);
+        sampled("darkest skin", filled(size, QColor(24, 18, 13)), qRgb(24, 18, 13));
         sampled("vivid red", filled(size, QColor(200, 30, 10)), 0);
         sampled("noise", noise(size), 0);
 
