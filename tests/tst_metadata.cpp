@@ -1,4 +1,3 @@
-#include "output/inflated_size.h"
 #include "output/metadata.h"
 #include "photo/jpeg_codec.h"
 #include "test_support.h"
@@ -276,13 +275,6 @@ private slots:
         const MetadataResult saved = withMetadata(plain, metadata, {16, 16});
         QCOMPARE(saved.jpeg == plain, kept < 0);
         QCOMPARE(saved.leftOut, metadata.unreadable);
-    }
-
-    // Compressed metadata may inflate to the limit itself, not a byte more.
-    void inflatesUpToTheLimit()
-    {
-        const QByteArray deflated = qCompress(QByteArray(65536, 'x')).mid(4);
-        QVERIFY(inflatesWithin(deflated, 65536) && !inflatesWithin(deflated, 65535));
     }
 
     // Two photos bind one prefix to different namespaces, read and saved on two threads at

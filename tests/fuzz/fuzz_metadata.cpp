@@ -29,9 +29,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     savedFile = memoryFile("fuzz-saved");
     // Not square, so that a turn shows in the size; sides not a multiple of the 16-pixel blocks.
     picture = QImage(40, 24, QImage::Format_RGB32);
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            picture.setPixel(x, y, qRgb(x * 6, y * 10, 255 - x * 3));
+    picture.fill(qRgb(200, 120, 60));
     plainJpeg = encodeAsSaved(picture).data;
     plainPixels = decodeJpeg(plainJpeg).image;
     if (plainPixels.isNull())
