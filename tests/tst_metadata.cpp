@@ -246,6 +246,10 @@ private slots:
             pngWith(pngProfile(icc_) +
                     pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))),
             xmpPart, iccPart);
+        row("png xmp chunk over 1 MiB",
+            pngWith(pngProfile(icc_) +
+                    pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(1 << 20, 'x')))),
+            xmpPart, iccPart);
         const QByteArray inflated = xmpPacket("http://ns.example.org/a/", QByteArray(2 << 20, 'x'));
         row("png xmp inflating to 2 MiB",
             pngWith(pngProfile(icc_) + pngChunk("iTXt", "XML:com.adobe.xmp\0\1\0\0\0"_ba +
