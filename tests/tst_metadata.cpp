@@ -242,19 +242,16 @@ private slots:
         // Past what Exiv2 inflates at all: it would drop the profile without a word, after 0.6 s.
         row("png profile of 40 MiB",
             pngWith(pngProfile(icc_ + QByteArray(40 << 20, 'p')) + pngXmp(xmp)), iccPart, xmpPart);
-        row("png xmp over one jpeg segment",
-            pngWith(pngProfile(icc_) +
-                    pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))),
-            xmpPart, iccPart);
-        row("png xmp chunk over 1 MiB",
-            pngWith(pngProfile(icc_) +
-                    pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(1 << 20, 'x')))),
-            xmpPart, iccPart);
-        const QByteArray inflated = xmpPacket("http://ns.example.org/a/", QByteArray(2 << 20, 'x'));
-        row("png xmp inflating to 2 MiB",
-            pngWith(pngProfile(icc_) + pngChunk("iTXt", "XML:com.adobe.xmp\0\1\0\0\0"_ba +
-                                                            qCompress(inflated).mid(4))),
-            xmpPart, iccPart);
+        // XMP over what one JPEG segment holds, a chunk over 1 MiB, and one inflating past it.
+        const QByteArray big = xmpPacket("http://ns.example.org/a/", QByteArray(2 << 20, 'x'));
+        const std::pair<const char *, QByteArray> xmpChunks[] = {
+            {"png xmp over one jpeg segment",
+             pngXmp(xmpPacket("http://ns.example.org/a/", QByteArray(70000, 'x')))},
+            {"png xmp chunk over 1 MiB", pngXmp(big)},
+            {"png xmp inflating to 2 MiB",
+             pngChunk("iTXt", "XML:com.adobe.xmp\0\1\0\0\0"_ba + qCompress(big).mid(4))}};
+        for (const auto &[name, chunk] : xmpChunks)
+            row(name, pngWith(pngProfile(icc_) + chunk), xmpPart, iccPart);
     }
 
     void unreadablePartsAreLeftOutAndNamed()
