@@ -190,7 +190,7 @@ private slots:
     }
 
     // Out of memory for a thread's stack, the work still runs, on the window's thread, rather
-    // than the window waiting for ever for a thread that never started.
+    // than the window waiting for ever for a thread that never started; a pass corrects on one.
     void workRunsWhenNoThreadCanStart()
     {
 #ifdef ORVANE_ADDRESS_SANITIZER
@@ -198,11 +198,15 @@ private slots:
 #endif
         const int status = inCappedRerun(qint64(2) << 20, [] {
             alarm(10);
+            QImage image = filled({512, 256}, Qt::gray);
             const ThreadsTaken taken;
+            runCorrectionPass(image, {1, 1, 1}, std::chrono::hours(1),
+                              [](int, int, ColourWord) { return true; });
+            const bool corrected = image.pixel(511, 255) == qRgb(255, 255, 255);
             bool ran = false;
             BackgroundJob::start<bool>(
                 nullptr, 1, [](WorkProgress &) { return true; }, [&](bool r) { ran = r; });
-            return QTest::qWaitFor([&] { return ran; }, 5000) ? 0 : 1;
+            return QTest::qWaitFor([&] { return ran; }, 5000) && corrected ? 0 : 1;
         });
         QCOMPARE(status, 0);
     }
