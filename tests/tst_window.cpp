@@ -112,6 +112,9 @@ private slots:
         }
         QCOMPARE(tabbed, order);
 
+        const QPoint offCentre =
+            f_.form->geometry().center() - f_.form->screen()->availableGeometry().center();
+        QVERIFY(offCentre.manhattanLength() <= 8); // centred, give or take its frame
         const auto *bar = f_.ui().progressBar;
         QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}),
                  QList<int>({0, 32767, 0}));
