@@ -152,7 +152,6 @@ private slots:
         QTest::newRow("noise") << noise({400, 300}) << QList<QPoint>{};
         QTest::newRow("over the pixel limit")
             << syntheticPortrait(skin, {1100, 1000}) << QList<QPoint>{};
-        QTest::newRow("null") << QImage() << QList<QPoint>{};
     }
 
     void findFaces()

@@ -28,7 +28,7 @@ class TestLifecycle : public QObject
 {
     Q_OBJECT
 
-    IsolatedRuntime runtime_;
+    const std::unique_ptr<QTemporaryDir> runtime_ = isolatedRuntime();
     const std::pair<const char *, QByteArray> environment_[2] = {
         {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}, {"TMPDIR", qgetenv("TMPDIR")}};
 
@@ -36,7 +36,7 @@ private slots:
     void initTestCase() { QCoreApplication::setApplicationName(u"Orvane"_s); }
     void cleanup() // of what a test changed in the environment
     {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_->path()));
         for (const auto &[name, value] : environment_)
             value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }

@@ -19,17 +19,14 @@
 
 #include <memory>
 
-// Points the per-user runtime folder at a private temporary folder for its lifetime, so
-// tests never meet a real instance's lock or preview file.
-class IsolatedRuntime
+// Points the per-user runtime folder at a fresh temporary folder, so that tests never meet a
+// real instance's lock or preview file.
+inline std::unique_ptr<QTemporaryDir> isolatedRuntime()
 {
-public:
-    IsolatedRuntime() { qputenv("XDG_RUNTIME_DIR", dir_.path().toLocal8Bit()); }
-    QString path() const { return dir_.path(); }
-
-private:
-    QTemporaryDir dir_;
-};
+    auto dir = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_RUNTIME_DIR", dir->path().toLocal8Bit());
+    return dir;
+}
 
 // A shown main window with a fake desktop, a private runtime folder and a folder for the
 // photos a test makes; all fresh for every test.
@@ -38,7 +35,7 @@ class WindowFixture
 public:
     [[nodiscard]] bool open()
     {
-        runtime = std::make_unique<IsolatedRuntime>();
+        runtime = isolatedRuntime();
         files = std::make_unique<QTemporaryDir>();
         desktop = FakeDesktop();
         form = std::make_unique<MainForm>(desktop);
@@ -154,7 +151,7 @@ public:
         return shown;
     }
 
-    std::unique_ptr<IsolatedRuntime> runtime;
+    std::unique_ptr<QTemporaryDir> runtime;
     std::unique_ptr<QTemporaryDir> files;
     FakeDesktop desktop;
     std::unique_ptr<MainForm> form;

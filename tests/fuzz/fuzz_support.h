@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 
 // The application the code under test expects, with its messages silenced.
@@ -21,10 +20,8 @@ inline void startQuietApplication(int *argc, char ***argv)
 inline int memoryFile(const char *name)
 {
     const int fd = memfd_create(name, 0);
-    if (fd < 0) {
-        std::perror("memfd_create");
+    if (fd < 0)
         std::abort();
-    }
     return fd;
 }
 
