@@ -148,6 +148,7 @@ private slots:
             std::launch::async, [&] { return sendToRunningInstance(socketPath, named); });
         QTRY_VERIFY(sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
         QVERIFY(sent.get());
+        QVERIFY(!sendToRunningInstance(runtime.filePath(u"nobody"_s), named)); // after 3 s
         QTRY_COMPARE_WITH_TIMEOUT(open(), 0, InstanceServer::kIdleMs + 3000);
         QCOMPARE(received.size(), 1); // the hand-off among them
         QCOMPARE(received.takeFirst().at(0).toString(), named);

@@ -111,9 +111,8 @@ private slots:
         }
         QCOMPARE(tabbed, order);
 
-        const QPoint offCentre =
-            f_.form->geometry().center() - f_.form->screen()->availableGeometry().center();
-        QVERIFY(offCentre.manhattanLength() <= 8); // centred, give or take its frame
+        QVERIFY((f_.form->geometry().center() - f_.form->screen()->availableGeometry().center())
+                    .manhattanLength() <= 8); // centred, give or take its frame
     }
 
     // The window is in simplified Chinese, and so are Qt's own buttons, whatever territory the
