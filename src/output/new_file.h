@@ -26,4 +26,4 @@ NewFile writeNewFile(const QString &folder, const QString &stem, const QString &
 // without replacing) to the free name. A kill may leave the hidden file behind.
 NewFile writeNewFileThroughHiddenName(const QString &folder, const QString &stem,
                                       const QString &suffix, const QByteArray &data,
-                                      int firstNumber = 0);
+                                      int firstNumber);
