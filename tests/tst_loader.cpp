@@ -97,10 +97,11 @@ private slots:
             painted(size, [](int, int y) { return y == 15 ? kBlue : kRed; }));
         row("bmp 16-bit 5-5-5 white", bmp(size, 16, le(0x7fff, 2).repeated(256)),
             filled(size, kWhite));
-        const QByteArray masks565 = le(0xf800) + le(0x07e0) + le(0x001f);
-        row("bmp 16-bit 5-6-5 mid grey",
-            bmp(size, 16, le(0x8410, 2).repeated(256), {}, 3, masks565),
-            filled(size, QColor(132, 130, 132)));
+        // 7, 6 and 3 bits: 66, 2 and 5 stretched to 8 bits.
+        const QByteArray masks763 = le(0xfe00) + le(0x01f8) + le(0x0007);
+        row("bmp 16-bit 7-6-3 bit fields",
+            bmp(size, 16, le(0x8415, 2).repeated(256), {}, 3, masks763),
+            filled(size, QColor(133, 8, 182)));
 
         // An alpha mask in a V4 header: Qt decodes ARGB32 for bit fields and any 32-bit pixels,
         // RGB32 for 16-bit ones without bit fields. Bottom-up rows of opaque x * 4, y * 4, 128.
