@@ -63,10 +63,8 @@ encoded(const QImage &image, const char *format = "png", int quality = -1,
 
 inline QByteArray bigEndian(quint32 value, int bytes = 4)
 {
-    QByteArray out;
-    for (int i = bytes - 1; i >= 0; --i)
-        out += char(value >> (8 * i));
-    return out;
+    const quint32 big = qToBigEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&big), 4).right(bytes);
 }
 
 // Little-endian, as BMP, ICO and RIFF files store numbers.

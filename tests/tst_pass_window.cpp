@@ -121,6 +121,9 @@ private slots:
         QVERIFY(repainted(0, 100));
         f_.press(f_.ui().correctButton);
         QCOMPARE(targetPixel(1, 1), QColor(121, 144, 88));
+        // and shows it, every row let go
+        const QPoint inBox = f_.ui().targetPhoto->contentsRect().topLeft() + QPoint(1, 100);
+        QCOMPARE(f_.ui().targetPhoto->grab().toImage().pixelColor(inBox), QColor(121, 144, 88));
         QVERIFY(qAbs(f_.preview().pixelColor(f_.preview().width() - 1, 0).red() - 121) <= 8);
         // The probe holds the last pixel the pass read, before its correction: the last pixel of
         // all, corrected once. Over a box with no picture in it the readout follows and the probe
