@@ -103,9 +103,19 @@ PY
 
 # JPEG: progressive; CMYK; and one whose EXIF holds a thumbnail, end marker and all.
 convert "$work/source.png" -quality 90 -interlace JPEG format-progressive.jpg
-convert "$work/source.png" -quality 90 -colorspace CMYK format-cmyk.jpg
+convert "$work/source.png" -quality 90 -colorspace CMYK "$work/cmyk.jpg"
 convert "$work/source.png" -quality 90 "$work/plain.jpg"
 convert "$work/source.png" -resize 8x8 -quality 50 "$work/thumbnail.jpg"
+# The CMYK one tagged to be shown turned a quarter right (orientation 6).
+python3 - "$work/cmyk.jpg" format-cmyk.jpg <<'PY'
+import struct, sys
+
+photo = open(sys.argv[1], 'rb').read()
+tiff = b'MM\0\x2a' + struct.pack('>IH', 8, 1) + struct.pack('>HHIHH', 0x112, 3, 1, 6, 0)
+app1 = b'Exif\0\0' + tiff + struct.pack('>I', 0)
+open(sys.argv[2], 'wb').write(photo[:2] + b'\xff\xe1' + struct.pack('>H', len(app1) + 2) + app1 +
+                              photo[2:])
+PY
 python3 - "$work/plain.jpg" "$work/thumbnail.jpg" format-thumbnail.jpg <<'PY'
 import struct, sys
 
@@ -135,7 +145,7 @@ data[offset:offset + row * height] = b''.join(reversed(rows))
 open(sys.argv[2], 'wb').write(data)
 PY
 cp "$work/source.png" format-topdown.png
-for f in format-*.jpg; do convert "$f" -colorspace sRGB -depth 8 "PNG24:${f%.*}.png"; done
+for f in format-*.jpg; do convert "$f" -auto-orient -colorspace sRGB -depth 8 "PNG24:${f%.*}.png"; done
 
 for f in format-*.tif format-lossy.webp; do convert "$f" -depth 8 "PNG24:${f%.*}.png"; done
 cp "$work/source.png" format-lossless.png
