@@ -210,6 +210,8 @@ private slots:
                   iptcPart = int(MetadataPart::Iptc), iccPart = int(MetadataPart::IccProfile),
                   allParts = int(MetadataPart::All);
         row("tiff with xmp", xmpTiff, allParts, -1);
+        row("big-endian tiff with xmp", "MM\0*\0\0\0\x08\0\x01\x02\xbc"_ba + QByteArray(14, 0),
+            allParts, -1);
         row("webp flagged exif", extendedWebp(0x08, {8, 8}, encoded(gradient({8, 8}), "webp")),
             allParts, -1);
         row("heic", readFile(QFINDTESTDATA("data/format-8bit.heic")), -1, -1);
