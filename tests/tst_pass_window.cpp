@@ -1,3 +1,4 @@
+#include "app/background_job.h"
 #include "app/lifecycle.h"
 #include "photo/work_progress.h"
 #include "window_fixture.h"
@@ -12,6 +13,7 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 // Picking colours and running the correction pass, through the window's controls.
 class TestPassWindow : public QObject
@@ -132,7 +134,11 @@ private slots:
         QCOMPARE(f_.ui().referenceReadout->text(), u"鼠标 X=100  Y=120"_s);
         emit f_.ui().targetPhoto->clicked();
         QCOMPARE(f_.texts({f_.ui().targetBoxes}), u"44 60 56"_s);
+        // A reload that shows its progress gives the bar back as the pass left it.
+        BackgroundJob::setProgressTiming({}, {});
+        const auto timing = qScopeGuard([] { BackgroundJob::setProgressTiming(500ms, 50ms); });
         f_.press(f_.ui().reloadButton);
+        QCOMPARE(f_.ui().progressBar->maximum() * f_.ui().progressBar->value(), 100 * 100);
         QCOMPARE(targetPixel(1, 1), QColor(100, 100, 100));
         QCOMPARE(f_.preview(), imported);
     }

@@ -12,8 +12,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Work shorter than this shows no progress: a bar that flashes up tells nothing.
-constexpr auto kShowAfter = 500ms;
-constexpr auto kProgressInterval = 50ms;
+std::chrono::milliseconds showAfter = 500ms;
+std::chrono::milliseconds progressInterval = 50ms;
 
 std::atomic<int> threadsAtWork_{0};
 
@@ -38,9 +38,9 @@ BackgroundJob::BackgroundJob(int stages, Work work, AtExit atExit, QObject *pare
     , shared_(std::make_shared<Shared>(stages, std::move(work)))
     , atExit_(atExit)
 {
-    ticker_.setInterval(kProgressInterval);
+    ticker_.setInterval(progressInterval);
     connect(&ticker_, &QTimer::timeout, this, [this] {
-        if (std::chrono::nanoseconds(since_.nsecsElapsed()) < kShowAfter)
+        if (std::chrono::nanoseconds(since_.nsecsElapsed()) < showAfter)
             return;
         shown_ = true;
         emit progressed(shared_->progress.fraction());
@@ -50,6 +50,13 @@ BackgroundJob::BackgroundJob(int stages, Work work, AtExit atExit, QObject *pare
 BackgroundJob::~BackgroundJob()
 {
     abandon();
+}
+
+void BackgroundJob::setProgressTiming(std::chrono::milliseconds after,
+                                      std::chrono::milliseconds interval)
+{
+    showAfter = after;
+    progressInterval = interval;
 }
 
 int BackgroundJob::threadsAtWork()

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -43,6 +44,9 @@ public:
     bool running() const { return running_; }
     static bool running(const BackgroundJob *job) { return job && job->running_; }
 
+    // For tests: progress shows after `after`, then every `interval` (500 and 50 ms).
+    static void setProgressTiming(std::chrono::milliseconds after,
+                                  std::chrono::milliseconds interval);
     // Threads of jobs still at work, abandoned ones included.
     static int threadsAtWork();
     // Blocks until the work of every AtExit::Finish job has ended.
