@@ -49,6 +49,14 @@ public:
         --boxesOpen;
     }
     void beep() override { ++beeps; }
+    // Each message as "title|text".
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Message &m : messages)
+            out << m.title + u'|' + m.text;
+        return out;
+    }
 
     QStringList answers;
     QList<QStringList> manyAnswers;

@@ -49,16 +49,17 @@ inline std::unique_ptr<QTemporaryDir> folderWithInodeFlags()
     return nullptr;
 }
 
-// Until the returned guard ends, a write past the given size fails as on a full disk.
-[[nodiscard]] inline auto limitFileSize(rlim_t bytes)
+// Until the returned guard ends, the soft limit on a resource is lowered: for RLIMIT_FSIZE a
+// write past the given size fails as on a full disk.
+[[nodiscard]] inline auto capped(int resource, rlim_t value)
 {
     rlimit saved = {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
+    ::getrlimit(resource, &saved);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead
-    const rlimit lowered = {std::min(bytes, saved.rlim_max), saved.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-    return qScopeGuard([saved, previous] {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit lowered = {std::min(value, saved.rlim_max), saved.rlim_max};
+    ::setrlimit(resource, &lowered);
+    return qScopeGuard([resource, saved, previous] {
+        ::setrlimit(resource, &saved);
         std::signal(SIGXFSZ, previous);
     });
 }

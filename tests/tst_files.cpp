@@ -23,7 +23,7 @@ private slots:
         QTest::addColumn<QByteArray>("fault");
         for (const char *fault :
              {"name of 255 bytes", "append-only folder", "immutable file", "disk full",
-              "read-only file", "read-only folder", "missing folder"})
+              "read-only file", "read-only folder", "missing folder", "no file can be made"})
             QTest::newRow(fault) << QByteArray(fault);
         // A path that is a folder is tst_photos' failed save.
     }
@@ -57,7 +57,12 @@ private slots:
         {
             const auto unflag = qScopeGuard([&] { setInodeFlag(refuser, flag, false); });
             QVERIFY(!flagged || setInodeFlag(refuser, flag, true));
-            const auto limit = limitFileSize(fault == "disk full" ? 100 : RLIM_INFINITY);
+            const auto limit = capped(RLIMIT_FSIZE, fault == "disk full" ? 100 : RLIM_INFINITY);
+            // Room for the folder and the old file, none for another (as when out of inodes).
+            const int lowestFree = ::dup(0);
+            ::close(lowestFree);
+            const auto descriptors = capped(
+                RLIMIT_NOFILE, fault == "no file can be made" ? lowestFree + 2 : RLIM_INFINITY);
             saved = saveJpeg(filled({64, 64}, Qt::blue), target, kJpegQuality);
         }
         QCOMPARE(saved, fault == "name of 255 bytes");
@@ -93,7 +98,7 @@ private slots:
         QCOMPARE(status(file.path).st_mode & 07777, 0666 & ~umask);
         QCOMPARE(write(folder, u"p"_s, u".jpg"_s, "new", 5).path, dir.filePath(u"p-5.jpg"_s));
         {
-            const auto limit = limitFileSize(100); // as on a full disk
+            const auto limit = capped(RLIMIT_FSIZE, 100); // as on a full disk
             QCOMPARE(write(folder, u"q"_s, u".jpg"_s, QByteArray(200, 'q'), 0).error, EFBIG);
         }
         QCOMPARE(entries(folder).size(), 4);

@@ -89,7 +89,7 @@ private slots:
         f_.press(f_.ui().correctButton);
         f_.press(f_.ui().correctButton);
         QTEST(f_.texts({f_.ui().targetBoxes, f_.ui().differenceBoxes}), "boxes");
-        QCOMPARE(f_.messageTexts(), messages);
+        QCOMPARE(f_.desktop.texts(), messages);
         QTEST(f_.enabledStates(), "buttons");
         QCOMPARE(f_.desktop.beeps, messages.isEmpty() ? 2 : 0);
         QCOMPARE(targetPixel(3, 0) == QColor(Qt::gray), !messages.isEmpty());

@@ -124,7 +124,7 @@ private slots:
                 same = same && photo->image().size() == QSize(51, 41) &&
                        photo->pos() == QPoint(180, 235);
             return same &&
-                   f_.messageTexts() == (message.isEmpty() ? QStringList() : QStringList(message));
+                   f_.desktop.texts() == (message.isEmpty() ? QStringList() : QStringList(message));
         };
         if (kind == u"huge") {
 #ifdef ORVANE_ADDRESS_SANITIZER
@@ -156,7 +156,7 @@ private slots:
         };
         f_.press(f_.ui().helpButton);
         QTRY_COMPARE(f_.desktop.messages.size(), 3);
-        QCOMPARE(f_.messageTexts().mid(1),
+        QCOMPARE(f_.desktop.texts().mid(1),
                  QStringList({u"提示|你还没有选择皮肤样本和需要的皮肤校正点！请重新选点！"_s,
                               u"提示|无法打开该图片文件！"_s}));
         QCOMPARE(f_.desktop.deepest, 1);
@@ -303,7 +303,7 @@ private slots:
         const QString taken = writeFile(f_.files->filePath(u"keep.jpg"_s), "someone's photo");
         f_.importVia(f_.ui().importTargetButton, bitmap);
         f_.press(f_.ui().saveButton);
-        QCOMPARE(f_.messageTexts().value(1), u"提示|照片已保存为 keep-1.jpg"_s);
+        QCOMPARE(f_.desktop.texts().value(1), u"提示|照片已保存为 keep-1.jpg"_s);
         QCOMPARE(f_.enabledStates(), u"1011"_s);
         const QString path = f_.files->filePath(u"keep-1.jpg"_s);
         const QByteArray saved = readFile(path);
@@ -334,7 +334,7 @@ private slots:
         f_.importVia(f_.ui().importTargetButton, misnamed);
         f_.form->targetPhoto().picture.fill(Qt::darkGreen);
         f_.press(f_.ui().saveButton);
-        QCOMPARE(f_.messageTexts().mid(2), {u"提示|照片已保存，但其中的XMP未能保留。"_s});
+        QCOMPARE(f_.desktop.texts().mid(2), {u"提示|照片已保存，但其中的XMP未能保留。"_s});
         QCOMPARE(decodeJpeg(readFile(misnamed)).image,
                  decodeJpeg(encodeJpeg(target->image(), 80).data).image);
         QCOMPARE(target->image().size(), QSize(32, 64));
@@ -351,7 +351,7 @@ private slots:
         f_.press(f_.ui().reloadButton);
         QCOMPARE(target->image(), reloaded);
         QCOMPARE(f_.enabledStates(), u"1011"_s);
-        QCOMPARE(f_.messageTexts().mid(3),
+        QCOMPARE(f_.desktop.texts().mid(3),
                  QStringList({u"Orvane|保存失败"_s, u"提示|无法打开该图片文件！"_s}));
     }
 };

@@ -45,16 +45,14 @@ private slots:
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
-        const QStringList ticked =
-            f_.menu(f_.ui().swatches[0], {20, 30}, u"5×5 平均"_s).filter(u"✓"_s);
-        QCOMPARE(ticked, QStringList(u"3×3 平均 ✓"_s));
+        QCOMPARE(f_.menu(f_.ui().swatches[0], {20, 30}, u"5×5 平均"_s).filter(u"✓"_s),
+                 QStringList(u"3×3 平均 ✓"_s));
         QCOMPARE(pickAt({7, 5}), u"51 50 50"_s);
         f_.menu(f_.ui().referencePhoto, {9, 4}, u"11×11 平均"_s);
 
         f_.close();
         init();
-        const QStringList kept = f_.menu(f_.ui().referencePhoto, {9, 4}).filter(u"✓"_s);
-        QCOMPARE(kept, QStringList(u"11×11 平均 ✓"_s));
+        QCOMPARE(f_.menu(f_.ui().referencePhoto, {9, 4}).filter(u"✓"_s), {u"11×11 平均 ✓"_s});
         QCOMPARE(pickAt({7, 5}), u"59 50 50"_s); // 2² + … + 12² = 649 = 11 · 59
     }
 
@@ -68,13 +66,12 @@ private slots:
             f_.menu(photo, {2, 2}, auto_);
             QVERIFY(f_.settle());
         };
-        PhotoBox *reference = f_.ui().referencePhoto;
-        PhotoBox *target = f_.ui().targetPhoto;
+        PhotoBox *reference = f_.ui().referencePhoto, *target = f_.ui().targetPhoto;
         // Nothing found in squares: a box, and the boxes as they were.
         f_.clickAt(reference, {7, 5});
         const QString before = f_.texts({f_.ui().referenceBoxes});
         autoPick(reference);
-        QCOMPARE(f_.messageTexts(), QStringList(u"提示|未找到人脸，请手动选取皮肤！"_s));
+        QCOMPARE(f_.desktop.texts(), QStringList(u"提示|未找到人脸，请手动选取皮肤！"_s));
         QCOMPARE(f_.texts({f_.ui().referenceBoxes}), before);
         QVERIFY(reference->outline().isEmpty());
         QVERIFY(!f_.menu(f_.ui().swatches[0], {20, 30}).contains(auto_));
@@ -98,7 +95,7 @@ private slots:
                                                               photo->contentsRect().topLeft());
             QVERIFY(corner == qRgb(0, 0, 0) || corner == qRgb(255, 255, 255));
         }
-        QCOMPARE(f_.messageTexts().size(), 1);
+        QCOMPARE(f_.desktop.texts().size(), 1);
 
         f_.clickAt(target, cheek);
         QVERIFY(target->outline().isEmpty());

@@ -177,7 +177,7 @@ private slots:
         QVERIFY(f.menu(f.ui().targetPhoto, {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
         QCOMPARE(f.desktop.requests.last().selectedFilter, 4);
-        QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
+        QCOMPARE(f.desktop.texts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
         QCOMPARE(f.desktop.messages[0].lines,
                  QStringList({u"skin.bmp → skin.jpg"_s, u"broken.jpg：无法打开该图片文件"_s,
                               u"xmp.jpg → xmp.jpg：照片已保存，但其中的XMP未能保留。"_s}));
@@ -249,7 +249,7 @@ private slots:
         QSignalSpy finished(f.form->findChild<SeriesFlow *>(), &SeriesFlow::finished);
         QVERIFY(f.menu(f.ui().targetPhoto, {2, 2}, entry).contains(entry));
         QVERIFY(finished.wait(20000));
-        QCOMPARE(f.messageTexts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
+        QCOMPARE(f.desktop.texts(), QStringList(u"提示|已保存 2 张照片，1 张未能保存。"_s));
         QCOMPARE(
             f.desktop.messages[0].lines,
             QStringList({u"p.png → p.jpg"_s, u"plain.png：未找到人脸"_s, u"p.png → p-1.jpg"_s}));

@@ -172,7 +172,7 @@ private slots:
 
         f_.ui().helpButton->setFocus(); // Enter presses the focused button...
         QTest::keyClick(f_.ui().helpButton, Qt::Key_Return);
-        QCOMPARE(f_.messageTexts(),
+        QCOMPARE(f_.desktop.texts(),
                  QStringList(
                      u"使用指南|本软件可快速把MM光线不好或偏色的照片进行校正,方法是分别导入一理想"
                      u"的图片(也可直接在皮肤样本中选择)和希望调整的MM照片,然后用鼠标选择理想照片"

@@ -112,13 +112,6 @@ public:
             s += b->isEnabled() ? u'1' : u'0';
         return s;
     }
-    QStringList messageTexts() const
-    {
-        QStringList out;
-        for (const auto &m : desktop.messages)
-            out << m.title + u'|' + m.text;
-        return out;
-    }
     // Points at an image pixel of a picture box (inside its border), then clicks there.
     static void moveTo(PhotoBox *box, QPoint pixel)
     {
