@@ -31,8 +31,7 @@ QImage withCast(const QImage &picture, const Cast &cast)
 // A large and a small portrait side by side.
 QImage twoPortraits(QSize size, QColor largeSkin, QColor smallSkin, bool largeOnLeft = true)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(QColor(90, 120, 160));
+    QImage image = filled(size, QColor(90, 120, 160));
     QPainter p(&image);
     const int large = std::min(size.width() * 3 / 5, size.height());
     const int small = large * 3 / 5;

@@ -21,9 +21,9 @@ private slots:
     void saveIsWholeOrLeavesNoTrace_data()
     {
         QTest::addColumn<QByteArray>("fault");
-        for (const char *fault :
-             {"name of 255 bytes", "append-only folder", "immutable file", "disk full",
-              "read-only file", "read-only folder", "missing folder", "no file can be made"})
+        for (const char *fault : {"name of 255 bytes", "append-only folder", "immutable file",
+                                  "disk full", "read-only file", "read-only folder",
+                                  "missing folder", "no file can be made", "dangling link"})
             QTest::newRow(fault) << QByteArray(fault);
         // A path that is a folder is tst_photos' failed save.
     }
@@ -48,8 +48,11 @@ private slots:
         const auto reopen = qScopeGuard([&] { QFile::setPermissions(base, open); });
         QVERIFY(fault != "read-only folder" ||
                 QFile::setPermissions(base, QFile::ReadOwner | QFile::ExeOwner));
+        const QString target = fault == "missing folder"  ? base + u"/missing/old.jpg"_s
+                               : fault == "dangling link" ? base + u"/link.jpg"_s
+                                                          : path;
+        QVERIFY(fault != "dangling link" || QFile::link(base + u"/gone.jpg"_s, target));
         const QStringList before = entries(base);
-        const QString target = fault == "missing folder" ? base + u"/missing/old.jpg"_s : path;
 
         const QString refuser = fault == "append-only folder" ? base : path;
         const int flag = fault == "immutable file" ? FS_IMMUTABLE_FL : FS_APPEND_FL;

@@ -170,8 +170,7 @@ private slots:
     // while 校正 need not; Esc during a slow read ends the program at once, the preview gone.
     void leftWorkIsNotWaitedFor()
     {
-        std::atomic<bool> reading = false;
-        std::atomic<bool> release = false;
+        std::atomic<bool> reading = false, release = false;
         f_.form->setMetadataReader([&](const QString &) {
             reading = true;
             while (!release)
@@ -202,8 +201,7 @@ private slots:
         const QString path = f_.writePhoto(u"r.bmp"_s, image);
         f_.importVia(f_.ui().importReferenceButton, path);
         f_.importVia(f_.ui().importTargetButton, path);
-        PhotoBox *reference = f_.ui().referencePhoto;
-        PhotoBox *target = f_.ui().targetPhoto;
+        PhotoBox *reference = f_.ui().referencePhoto, *target = f_.ui().targetPhoto;
         const QPoint inset = reference->contentsRect().topLeft();
 
         // Nothing pressed yet: the anchor is all zero.
