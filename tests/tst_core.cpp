@@ -71,8 +71,9 @@ private slots:
         QTest::addColumn<double>("leading");
         QTest::addColumn<bool>("isComplete"); // and then worth the leading number
         const auto row = [](const char *text, double leading, bool isComplete) {
-            QTest::newRow(*text ? text : "empty")
-                << QString::fromUtf8(text) << leading << isComplete;
+            // An empty box's text is a null string, which has no character to look at.
+            QTest::newRow(*text ? text : "null")
+                << (*text ? QString::fromUtf8(text) : QString()) << leading << isComplete;
         };
         row(" \t2.5E-1 ", 0.25, true);
         row("-.5", -0.5, true);
