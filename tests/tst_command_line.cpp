@@ -237,8 +237,7 @@ private slots:
         start(p, arguments.split(u' '));
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        const QByteArray printed = p.readAllStandardOutput();
-        const QByteArray told = p.readAllStandardError();
+        const QByteArray printed = p.readAllStandardOutput(), told = p.readAllStandardError();
         QTEST(p.exitCode(), "status");
         QVERIFY2(output.isEmpty() ? printed.isEmpty() : printed.contains(output),
                  printed.constData());

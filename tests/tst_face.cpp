@@ -33,8 +33,7 @@ QImage twoPortraits(QSize size, QColor largeSkin, QColor smallSkin, bool largeOn
 {
     QImage image = filled(size, QColor(90, 120, 160));
     QPainter p(&image);
-    const int large = std::min(size.width() * 3 / 5, size.height());
-    const int small = large * 3 / 5;
+    const int large = std::min(size.width() * 3 / 5, size.height()), small = large * 3 / 5;
     p.drawImage(largeOnLeft ? 0 : size.width() - large, 0,
                 syntheticPortrait(largeSkin, {large, large}));
     p.drawImage(largeOnLeft ? size.width() - small : 0, size.height() - small,

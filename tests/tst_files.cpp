@@ -130,8 +130,7 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("only root may give a file to another user");
         QTemporaryDir folder;
-        const QString path = folder.filePath(u"photo.jpg"_s);
-        const QString link = folder.filePath(u"link.jpg"_s);
+        const QString path = folder.filePath(u"photo.jpg"_s), link = folder.filePath(u"link.jpg"_s);
         const QByteArray native = QFile::encodeName(path);
         QVERIFY(mode < 0 || (!writeFile(path, jpegOf(Qt::red)).isEmpty() &&
                              ::chown(native.constData(), owner, group) == 0 &&

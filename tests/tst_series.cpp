@@ -131,8 +131,7 @@ private slots:
             QStringList list;
             for (int i = 0; i < lines; ++i)
                 list << u"p%1.jpg：内存不足"_s.arg(i);
-            QString face = u"unread"_s;
-            QString details;
+            QString face = u"unread"_s, details;
             QTimer reader;
             connect(&reader, &QTimer::timeout, this, [&] {
                 if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -165,8 +164,7 @@ private slots:
         f.press(f.ui().correctButton);
         const QImage target = f.ui().targetPhoto->image();
         const auto boxes = {f.ui().referenceBoxes, f.ui().targetBoxes};
-        const QString typed = f.texts(boxes);
-        const QString buttons = f.enabledStates();
+        const QString typed = f.texts(boxes), buttons = f.enabledStates();
         QVERIFY(filled({16, 16}, skin).save(path(u"skin.bmp"_s)));
         const QByteArray xmp = withXmpSegment(encodeJpeg(filled({16, 16}, skin), 90).data, "<");
         f.desktop.manyAnswers << QStringList{path(u"skin.bmp"_s),
@@ -221,6 +219,12 @@ private slots:
         });
         QCOMPARE(status, 0);
 #endif
+        // Closed mid-series, the window waits only for the photos in the works.
+        f.desktop.manyAnswers << many;
+        f.desktop.folderAnswers << folder(u"window-close"_s);
+        f.menu(f.ui().targetPhoto, {2, 2}, entry);
+        f.close();
+        QVERIFY(entries(path(u"window-close"_s)).size() < many.size());
     }
 
     // "逐张匹配肤色…" needs no pass, only a reference the boxes read whole and not all 0, and
