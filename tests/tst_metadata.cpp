@@ -204,8 +204,7 @@ private slots:
         // Photo formats whose metadata is not read: what they carry is named as left out.
         QByteArray xmpTiff = encoded(gradient({8, 8}), "tiff");
         const qint64 ifd = qFromLittleEndian<quint32>(xmpTiff.constData() + 4);
-        xmpTiff[ifd + 2] = char(0xbc); // the first tag becomes 700, XMP
-        xmpTiff[ifd + 3] = char(0x02);
+        xmpTiff.replace(ifd + 2 + 12 * (xmpTiff[ifd] - 1), 2, "\xbc\x02"); // the last tag: XMP
         const int exifPart = int(MetadataPart::Exif), xmpPart = int(MetadataPart::Xmp),
                   iptcPart = int(MetadataPart::Iptc), iccPart = int(MetadataPart::IccProfile),
                   allParts = int(MetadataPart::All);
