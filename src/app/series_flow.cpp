@@ -80,6 +80,7 @@ SeriesFlow::~SeriesFlow()
     cancel_ = true;
     if (thread_)
         thread_->wait();
+    delete thread_; // finish(), which would, never runs now
 }
 
 void SeriesFlow::start()
