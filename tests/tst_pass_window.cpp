@@ -173,6 +173,8 @@ private slots:
         f_.ui().correctButton->click();
         QTRY_VERIFY(held);
         QTRY_VERIFY(repainted(0, 50));
+        // Rows being rewritten are not searched for skin.
+        QVERIFY(!f_.menu(f_.ui().targetPhoto, {2, 2}).contains(u"自动选取肤色"_s));
         if (action == "close")
             f_.form->close();
         else
