@@ -39,8 +39,8 @@ private slots:
         };
         QCOMPARE(pickAt({7, 5}), u"49 50 50"_s);
         QCOMPARE(f_.menu(f_.ui().targetPhoto, {3, 2}, u"3×3 平均"_s),
-                 QStringList({u"取样大小"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
-                              u"11×11 平均"_s, QString(), u"自动选取肤色"_s, QString(),
+                 QStringList({u"取样大小--"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
+                              u"11×11 平均"_s, u"--"_s, u"自动选取肤色"_s, u"--"_s,
                               u"逐张匹配肤色…"_s}));
         QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.

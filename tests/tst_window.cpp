@@ -133,11 +133,9 @@ private slots:
         QFETCH(QString, lang);
         QFETCH(QStringList, texts);
         if (!inRerun()) {
-            QCOMPARE(rerunStatus({{u"LANG"_s, lang},
-                                  {u"LANGUAGE"_s, {}},
-                                  {u"LC_ALL"_s, {}},
-                                  {u"LC_MESSAGES"_s, {}}}),
-                     0);
+            const QMap<QString, QString> locale{
+                {u"LANG"_s, lang}, {u"LANGUAGE"_s, {}}, {u"LC_ALL"_s, {}}, {u"LC_MESSAGES"_s, {}}};
+            QCOMPARE(rerunStatus(locale), 0);
             return;
         }
         QCOMPARE(QLocale::system().name(), lang.left(5));

@@ -125,7 +125,8 @@ public:
         QTest::mouseClick(box, Qt::LeftButton, {}, pixel + box->contentsRect().topLeft());
     }
     // Right-clicks a picture pixel as a user would, through the window, then clicks the entry
-    // (none: closes the menu). The entries the menu showed, ticked; none if no menu opened.
+    // (none: closes the menu). The entries the menu showed, ticked, separators as "--"; none if no
+    // menu opened.
     QStringList menu(PhotoBox *box, QPoint pixel, const QString &entry = {}) const
     {
         const QPoint at = box->mapTo(form.get(), pixel + box->contentsRect().topLeft());
@@ -136,7 +137,8 @@ public:
             return {};
         QStringList shown;
         for (const QAction *action : menu->actions())
-            shown << action->text() + (action->isChecked() ? QStringLiteral(" ✓") : QString());
+            shown << action->text() + QLatin1StringView(action->isSeparator() ? "--" : "") +
+                         (action->isChecked() ? QStringLiteral(" ✓") : QString());
         for (QAction *action : menu->actions())
             if (action->text() == entry)
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
