@@ -69,8 +69,10 @@ private slots:
         QFETCH(Transform, transform);
         const QImage image = noisy(size);
         const QByteArray one = encodeJpeg(image, 80, nullptr, JpegThreads::One).data;
-        const QByteArray strips = encodeJpeg(image, 80).data;
-        QVERIFY(strips != one); // restart markers join the strips
+        WorkProgress progress;
+        const QByteArray strips = encodeJpeg(image, 80, &progress).data;
+        QVERIFY(strips != one);             // restart markers join the strips
+        QCOMPARE(progress.fraction(), 1.0); // each strip's rows told
         const QImage upright = decodeJpeg(one, {}, {}, nullptr, JpegThreads::One).image;
         QCOMPARE(decodeJpeg(strips).image, upright);
         QCOMPARE(decodeJpeg(strips, {300, 200}).image,
@@ -92,8 +94,7 @@ private slots:
     {
         QVERIFY(fitsPhotoLimits({23000, 17400}));
         QTemporaryDir dir;
-        QImage strip(65500, 16, QImage::Format_RGB32); // the widest libjpeg codes
-        strip.fill(qRgb(200, 100, 50));
+        const QImage strip = filled({65500, 16}, QColor(200, 100, 50)); // the widest libjpeg codes
         const QByteArray top = encodeJpeg(strip, 90).data;
         QCOMPARE(loadPhoto(writeFile(dir.filePath(u"huge.jpg"_s), withHeight(top, 6404))).outcome,
                  LoadedPhoto::Outcome::Unreadable);
