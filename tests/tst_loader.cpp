@@ -154,9 +154,7 @@ private slots:
         const auto withExif = [&](const QByteArray &tiff, qsizetype at = 8 + 25) {
             return QByteArray(png).insert(at, pngChunk("eXIf", tiff));
         };
-        const auto turned = [&](int degrees) {
-            return stored.transformed(QTransform().rotate(degrees));
-        };
+        const auto turned = [&](int d) { return stored.transformed(QTransform().rotate(d)); };
         row("exif 6, big-endian", withExif(exifOrientation(6, true)), turned(90));
         row("exif 8, little-endian", withExif(exifOrientation(8, false)), turned(270));
         row("exif 3", withExif(exifOrientation(3, false)), turned(180));

@@ -42,7 +42,8 @@ private slots:
                  QStringList({u"取样大小--"_s, u"单个像素 ✓"_s, u"3×3 平均"_s, u"5×5 平均"_s,
                               u"11×11 平均"_s, u"--"_s, u"自动选取肤色"_s, u"--"_s,
                               u"逐张匹配肤色…"_s}));
-        QCOMPARE(pickAt({7, 5}), u"50 50 50"_s); // (36 + 49 + 64) / 3 = 49.67
+        QCOMPARE(pickAt({7, 5}), u"50 50 50"_s);                   // (36 + 49 + 64) / 3 = 49.67
+        QVERIFY(f_.menu(f_.ui().targetPhoto, {-1, -1}).isEmpty()); // none on a picture's border
         // The last column and row are picture too; (196 + 225) / 2 = 210.5 goes to even.
         QCOMPARE(pickAt({15, 11}), u"210 105 50"_s);
         QCOMPARE(f_.menu(f_.ui().swatches[0], {20, 30}, u"5×5 平均"_s).filter(u"✓"_s),

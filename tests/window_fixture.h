@@ -132,8 +132,10 @@ public:
         const QPoint at = box->mapTo(form.get(), pixel + box->contentsRect().topLeft());
         QTest::mouseClick(form->windowHandle(), Qt::RightButton, {}, at);
         QMenu *menu = nullptr;
+        // A menu pops up within the click; a second is plenty to tell that none did.
         if (!QTest::qWaitFor(
-                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); }))
+                [&] { return menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()); },
+                1000))
             return {};
         QStringList shown;
         for (const QAction *action : menu->actions())
