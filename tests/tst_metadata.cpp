@@ -225,12 +225,13 @@ private slots:
         const QByteArray blocks = jpegSegment(0xED, "Photoshop 3.0\0"_ba + QByteArray(60000, '8'));
         row("jpeg photoshop blocks of 1.1 MiB",
             QByteArray(plain).insert(2, exif + blocks.repeated(20)), iptcPart, exifPart);
-        // As some tools write it: hex in a plain text chunk.
-        row("png exif as text",
-            pngWith(pngChunk("tEXt", "Raw profile type exif\0\nexif\n"_ba +
-                                         QByteArray::number(camera_.exif.size() + 6) + '\n' +
-                                         ("Exif\0\0"_ba + camera_.exif).toHex() + '\n')),
-            -1, exifPart);
+        // As some tools write it: hex in a text chunk, plain or compressed.
+        const QByteArray raw = "\nexif\n"_ba + QByteArray::number(camera_.exif.size() + 6) + '\n' +
+                               ("Exif\0\0"_ba + camera_.exif).toHex() + '\n';
+        const QByteArray keyword = "Raw profile type exif\0"_ba;
+        row("png exif as text", pngWith(pngChunk("tEXt", keyword + raw)), -1, exifPart);
+        row("png exif as compressed text",
+            pngWith(pngChunk("zTXt", keyword + '\0' + qCompress(raw).mid(4))), -1, exifPart);
         row("jpeg, an empty segment first",
             QByteArray(plain).insert(2, jpegSegment(0xFE, {}) + exif), -1, exifPart);
         row("jpeg of 10000 segments",
