@@ -23,13 +23,6 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-// How far a pixel on the middle row is from a colour, over all channels.
-static int distance(const QImage &image, int x, QRgb c)
-{
-    const QRgb p = image.pixel(x, image.height() / 2);
-    return qAbs(qRed(p) - qRed(c)) + qAbs(qGreen(p) - qGreen(c)) + qAbs(qBlue(p) - qBlue(c));
-}
-
 // Channels and ChannelValues.
 template <typename C>
 requires requires(C c)
@@ -256,8 +249,10 @@ private slots:
         const RenderedPreview preview = renderPreview(photo, roundedFrameSize(frame));
         QTEST(preview.image.size(), "decoded");
         // Red on the left, blue on the right, within JPEG's loss: scaled, not cut.
-        QVERIFY(distance(preview.image, preview.image.width() / 4, red) <= 24);
-        QVERIFY(distance(preview.image, preview.image.width() * 3 / 4, blue) <= 24);
+        const QImage &shown = preview.image;
+        const int middle = shown.height() / 2;
+        QVERIFY(channelDistance(shown.pixel(shown.width() / 4, middle), red) <= 24);
+        QVERIFY(channelDistance(shown.pixel(shown.width() * 3 / 4, middle), blue) <= 24);
         // The bytes are what a save writes, and decode to the very picture shown.
         QCOMPARE(decodeJpeg(preview.jpeg, roundedFrameSize(frame)).image, preview.image);
         QCOMPARE(preview.jpeg, encodeJpeg(photo, kJpegQuality).data);

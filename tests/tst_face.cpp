@@ -123,14 +123,12 @@ private slots:
         QFETCH(bool, search);
         QFETCH(QRgb, expected);
         QFETCH(QRect, face);
-        const std::optional<SkinSample> skin =
-            search ? findSkin(picture) : sampleSkin(picture, face);
+        const auto skin = search ? findSkin(picture) : sampleSkin(picture, face);
         QCOMPARE(skin.has_value(), expected != 0);
         if (!skin)
             return;
         QVERIFY2(channelDistance(skin->colour, expected) <= 2,
-                 qPrintable(QColor(skin->colour).name() + QStringLiteral(" for ") +
-                            QColor(expected).name()));
+                 qPrintable(QColor(skin->colour).name()));
         QCOMPARE(face.united(skin->region), face); // within the face, and named if not
         // Most of the face's skin, not a corner of it.
         QVERIFY(skin->region.width() * 3 > face.width());

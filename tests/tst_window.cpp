@@ -113,6 +113,12 @@ private slots:
 
         QVERIFY((f_.form->geometry().center() - f_.form->screen()->availableGeometry().center())
                     .manhattanLength() <= 8); // centred, give or take its frame
+        // Moved by the user, it stays where it was put when shown again (restored, say).
+        const QPoint moved = f_.form->pos() + QPoint(30, 40);
+        f_.form->move(moved);
+        f_.form->hide();
+        f_.form->show();
+        QCOMPARE(f_.form->pos(), moved);
     }
 
     // The window is in simplified Chinese, and so are Qt's own buttons, whatever territory the
