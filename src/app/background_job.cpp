@@ -7,13 +7,10 @@
 #include <condition_variable>
 #include <mutex>
 
-using namespace std::chrono_literals;
-
 namespace {
 
-// Work shorter than this shows no progress: a bar that flashes up tells nothing.
-std::chrono::milliseconds showAfter = 500ms;
-std::chrono::milliseconds progressInterval = 50ms;
+std::chrono::milliseconds showAfter = BackgroundJob::kShowAfter;
+std::chrono::milliseconds progressInterval = BackgroundJob::kProgressInterval;
 
 std::atomic<int> threadsAtWork_{0};
 

@@ -44,9 +44,11 @@ public:
     bool running() const { return running_; }
     static bool running(const BackgroundJob *job) { return job && job->running_; }
 
-    // For tests: progress shows after `after`, then every `interval` (500 and 50 ms).
-    static void setProgressTiming(std::chrono::milliseconds after,
-                                  std::chrono::milliseconds interval);
+    // Work shorter than this shows no progress: a bar that flashes up tells nothing.
+    static constexpr std::chrono::milliseconds kShowAfter{500}, kProgressInterval{50};
+    // For tests: progress shows after `after`, then every `interval`; by default as shipped.
+    static void setProgressTiming(std::chrono::milliseconds after = kShowAfter,
+                                  std::chrono::milliseconds interval = kProgressInterval);
     // Threads of jobs still at work, abandoned ones included.
     static int threadsAtWork();
     // Blocks until the work of every AtExit::Finish job has ended.
